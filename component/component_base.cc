@@ -1,0 +1,58 @@
+#include "component/component_base.h"
+
+#include "factory/bounded_string.h"
+#include "module/live_component_table.h"
+#include "module/module_state.h"
+#include "platform/platform.h"
+
+namespace rodarove {
+
+ComponentBaseCore::~ComponentBaseCore() {
+  if (alive_ != 0 || noSelfDelete_ != 0) platform::DebugBreak();
+}
+
+void ComponentBaseCore::Release(int32_t force) {
+  if (DllSafe.load() == 0) return;
+  if (requiresForce_ != 0 && force == 0) return;
+  Finalize();
+  if (noSelfDelete_ != 0) return;
+  int32_t notifyFactory = GetComponentID() != kComponentFactoryId ? 1 : 0;
+  IComponent* key = this;
+  // Hold ModuleLock from the deletion through the removal, so that no other
+  // thread can be handed this address and record it in between.
+  ModuleLockGuard lock;
+  delete static_cast<OwnedObjectHolder*>(this);
+  RemoveLiveComponent(key, notifyFactory);
+}
+
+void ComponentBaseCore::Finalize() {
+  if (alive_ == 0) return;
+  OnFinalRelease();
+  DeleteKeyedObjects();
+  alive_ = 0;
+}
+
+void ComponentBaseCore::Discard() {
+  Finalize();
+  noSelfDelete_ = 0;
+  delete static_cast<OwnedObjectHolder*>(this);
+}
+
+int32_t ComponentBaseCore::GetRoot(int32_t* out) {
+  if (hasRoot_ == 0) return 0;
+  if (out != nullptr) *out = rootId_;
+  return 1;
+}
+
+void ComponentBaseCore::GetDllRegistry(const char* path, char* buffer, int32_t capacity) {
+  if (buffer == nullptr || capacity <= 0) return;
+  if (path != nullptr && path[0] != '\0') {
+    BoundedStringTable.SafeCopy(buffer, capacity, path);
+    return;
+  }
+  char registry[kRegistryPathSize];
+  CopyRegistryPath(registry, kRegistryPathSize);
+  BoundedStringTable.SafeCopy(buffer, capacity, registry);
+}
+
+}  // namespace rodarove

@@ -1,0 +1,57 @@
+// The seven exported entry points. None of them lets an exception out.
+#include "rodarove/rodarove.h"
+
+#include "component/component_base.h"
+#include "module/component_registry.h"
+#include "module/live_component_table.h"
+#include "module/module_state.h"
+
+using namespace rodarove;
+
+extern "C" {
+
+IComponent* CreateComponent(int32_t componentId, uint32_t creatorId) {
+  ComponentCreateFn create = FindCreateFunction(componentId);
+  IComponent* component = nullptr;
+  if (create == nullptr) {
+    DebugPrint("Pavex[Error]: Can't find the factory method of Component\n");
+  } else if ((component = create()) == nullptr) {
+    DebugPrint("Pavex[Error]:CreateComponent method return NULL.\n");
+  } else if (!InsertLiveComponent(component, componentId, creatorId)) {
+    // Not recorded: destroy it again without touching the table. The base
+    // Release would look for a record that is not there.
+    DestroyUnrecordedComponent(component);
+    component = nullptr;
+    DebugPrint("Pavex[Error]:CreateComponent method return NULL.\n");
+  }
+  if (component == nullptr) {
+    DebugPrint("Pavex[Error]: ComponentID=%d CreatorID=%u", static_cast<int>(componentId),
+               static_cast<unsigned>(creatorId));
+  }
+  return component;
+}
+
+int32_t GetComponentIDs(int32_t* ids, uint32_t capacity) {
+  return CopyComponentIDs(ids, capacity);
+}
+
+int32_t SetDLLRegistry(const char* path) {
+  SetRegistryPath(path);
+  return 0;
+}
+
+void* SetFactoryHandle(void* handle) {
+  FactoryModuleHandle.store(handle);
+  return handle;
+}
+
+int32_t PavexDllCanUnloadNow(void) { return LiveComponentCount() == 0 ? 1 : 0; }
+
+void PavexDllFreeMap(void) { FreeAutoFreeComponents(); }
+
+int32_t PavexSetDllSafe(int32_t safe) {
+  DllSafe.store(safe);
+  return safe;
+}
+
+}  // extern "C"

@@ -1,0 +1,42 @@
+// The platform layer: the few operating-system services the module uses,
+// behind one interface. platform/win implements them with the Win32 API,
+// platform/posix with POSIX and the C library. Nothing outside platform/
+// includes a system header of either side.
+#ifndef RODAROVE_PLATFORM_PLATFORM_H_
+#define RODAROVE_PLATFORM_PLATFORM_H_
+
+#include <cstdarg>
+#include <cstddef>
+
+namespace rodarove {
+namespace platform {
+
+// A module (DLL / shared library) handle; null means none.
+using ModuleHandle = void*;
+
+// A lock that its owner may enter again (a Win32 critical section, or a
+// recursive pthread mutex). Storage only; use the functions below.
+struct CriticalSection {
+  alignas(16) unsigned char storage[64];
+};
+
+void InitializeCriticalSection(CriticalSection* cs);
+void EnterCriticalSection(CriticalSection* cs);
+void LeaveCriticalSection(CriticalSection* cs);
+void DeleteCriticalSection(CriticalSection* cs);
+
+// Hands one message to the debugger output, unchanged (no line end added).
+void OutputDebugString(const char* text);
+
+// Stops in a debugger when one is attached; otherwise does nothing.
+void DebugBreak();
+
+// _vsnprintf: writes at most count characters of the formatted text into buf,
+// adding a terminator only when the text is shorter than count. Returns the
+// number of characters written, or -1 when the text needed more than count.
+int VFormat(char* buf, size_t count, const char* format, va_list args);
+
+}  // namespace platform
+}  // namespace rodarove
+
+#endif  // RODAROVE_PLATFORM_PLATFORM_H_

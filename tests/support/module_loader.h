@@ -1,0 +1,36 @@
+// Loads the built module the way a host does and finds its seven exports.
+#ifndef RODAROVE_TESTS_SUPPORT_MODULE_LOADER_H_
+#define RODAROVE_TESTS_SUPPORT_MODULE_LOADER_H_
+
+#include <cstdint>
+#include <string>
+
+#include "rodarove/tree_container.h"
+
+namespace rodarove_test {
+
+struct ModuleExports {
+  IComponent* (*CreateComponent)(int32_t, uint32_t) = nullptr;
+  int32_t (*GetComponentIDs)(int32_t*, uint32_t) = nullptr;
+  int32_t (*SetDLLRegistry)(const char*) = nullptr;
+  void* (*SetFactoryHandle)(void*) = nullptr;
+  int32_t (*PavexDllCanUnloadNow)() = nullptr;
+  void (*PavexDllFreeMap)() = nullptr;
+  int32_t (*PavexSetDllSafe)(int32_t) = nullptr;
+};
+
+// The module built with the tests.
+const char* BuiltModulePath();
+
+// Loads a library; global makes its symbols available to later loads (POSIX).
+void* LoadLibraryAt(const std::string& path, bool global = false);
+void* FindSymbol(void* library, const char* name);
+void UnloadLibrary(void* library);
+
+// Loads the module and fills all seven exports; null when any is missing.
+void* LoadModule(ModuleExports* exports, const std::string& path = BuiltModulePath(),
+                 bool global = false);
+
+}  // namespace rodarove_test
+
+#endif  // RODAROVE_TESTS_SUPPORT_MODULE_LOADER_H_
