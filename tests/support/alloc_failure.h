@@ -1,0 +1,34 @@
+// Test-only replacement of the global allocation functions that can make
+// the n-th allocation from now on fail, to check that an edit refuses
+// cleanly when memory runs out. Linking this file replaces operator new and
+// delete for the whole test executable.
+#ifndef RODAROVE_TESTS_SUPPORT_ALLOC_FAILURE_H_
+#define RODAROVE_TESTS_SUPPORT_ALLOC_FAILURE_H_
+
+#include <cstddef>
+
+namespace rodarove_test {
+
+// From now on, allocation number n (1-based) fails, and every one after it
+// too when `sticky`. n = 0 disarms.
+void FailAllocation(size_t n, bool sticky = false);
+
+// Disarms and returns how many allocations were made since the last call
+// to FailAllocation or StopFailing.
+size_t StopFailing();
+
+// Allocations counted since arming (or since the last StopFailing).
+size_t AllocationsSoFar();
+
+// Arms for the scope of the object; disarms on destruction.
+class ScopedAllocationFailure {
+ public:
+  explicit ScopedAllocationFailure(size_t n, bool sticky = false) { FailAllocation(n, sticky); }
+  ~ScopedAllocationFailure() { StopFailing(); }
+  ScopedAllocationFailure(const ScopedAllocationFailure&) = delete;
+  ScopedAllocationFailure& operator=(const ScopedAllocationFailure&) = delete;
+};
+
+}  // namespace rodarove_test
+
+#endif  // RODAROVE_TESTS_SUPPORT_ALLOC_FAILURE_H_
