@@ -36,6 +36,24 @@ void DebugBreak();
 // number of characters written, or -1 when the text needed more than count.
 int VFormat(char* buf, size_t count, const char* format, va_list args);
 
+// --- Used by the factory link. ---
+
+// GetPrivateProfileStringA: copies the value of key in section of the ini
+// file (or defaultValue when the file, section or key is missing) into out,
+// cut to size - 1 characters and terminated; returns the characters copied.
+unsigned GetProfileString(const char* section, const char* key, const char* defaultValue,
+                          char* out, unsigned size, const char* file);
+
+// LoadLibraryA / GetProcAddress. A loaded module is never unloaded by the
+// module. Null on failure.
+ModuleHandle LoadModule(const char* path);
+void* FindExport(ModuleHandle module, const char* name);
+
+// GetModuleFileNameA(GetModuleHandleA(NULL)): the path of the host process's
+// executable, cut to size - 1 and terminated; returns its length, 0 when
+// unknown.
+unsigned GetExecutablePath(char* out, unsigned size);
+
 }  // namespace platform
 }  // namespace rodarove
 
