@@ -1,0 +1,224 @@
+// ComponentBase through a probe class of the tests' own, created by the
+// module's CreateComponent and called by slot number as a host does.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "module/live_component_table.h"
+#include "module/module_state.h"
+#include "rodarove/rodarove.h"
+#include "tests/component/probe_component.h"
+#include "tests/support/debug_capture.h"
+#include "tests/support/slot_call.h"
+
+namespace {
+
+using rodarove_test::CallSlot;
+using rodarove_test::DebugCapture;
+using rodarove_test::kProbeComponentId;
+using rodarove_test::ProbeComponent;
+
+class ComponentBaseTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    rodarove_test::RegisterProbeComponent();
+    ASSERT_EQ(PavexDllCanUnloadNow(), 1);
+  }
+  void TearDown() override {
+    PavexSetDllSafe(1);
+    SetDLLRegistry(nullptr);
+    EXPECT_EQ(PavexDllCanUnloadNow(), 1);
+  }
+
+  // Created by the module, as a host gets it.
+  IComponent* Create(uint32_t creator = 1) {
+    IComponent* c = CreateComponent(kProbeComponentId, creator);
+    EXPECT_NE(c, nullptr);
+    return c;
+  }
+};
+
+TEST_F(ComponentBaseTest, EverySlotSitsAtItsNumber) {
+  IComponent* c = Create();
+  EXPECT_EQ(CallSlot<int32_t>(c, 0), kProbeComponentId);
+  EXPECT_EQ(CallSlot<int32_t>(c, 1), 1);
+  EXPECT_EQ(CallSlot<int32_t>(c, 3), 0);
+  CallSlot<void>(c, 4, int32_t{5});
+  EXPECT_EQ(CallSlot<int32_t>(c, 3), 5) << "autoFree is stored unchanged";
+  // Slots 5-29 and 32-34 of the probe answer their own numbers; the
+  // arguments do not matter to it.
+  for (int slot = 5; slot <= 34; ++slot) {
+    if (slot == 15 || slot == 30 || slot == 31) continue;
+    EXPECT_EQ((CallSlot<int32_t>(c, slot, int32_t{0}, nullptr, int32_t{0}, int32_t{0})), slot)
+        << "slot " << slot;
+  }
+  // Slot 15 is the base's GetRoot.
+  int32_t out = 77;
+  EXPECT_EQ(CallSlot<int32_t>(c, 15, &out), 0);
+  EXPECT_EQ(out, 77);
+  static_cast<ProbeComponent*>(static_cast<ITreeContainer*>(c))->SetRootFields(1, -9);
+  EXPECT_EQ(CallSlot<int32_t>(c, 15, &out), 1);
+  EXPECT_EQ(out, -9);
+  EXPECT_EQ(CallSlot<int32_t>(c, 15, static_cast<int32_t*>(nullptr)), 1);
+  // Slot 30 is OnFinalRelease, slot 31 GetDllRegistry.
+  int before = ProbeComponent::finalReleases;
+  CallSlot<void>(c, 30);
+  EXPECT_EQ(ProbeComponent::finalReleases, before + 1);
+  char buffer[16] = "untouched";
+  CallSlot<void>(c, 31, "abc", buffer, int32_t{16});
+  EXPECT_STREQ(buffer, "abc");
+  // Slot 2 is Release.
+  int live = ProbeComponent::liveObjects;
+  CallSlot<void>(c, 2, int32_t{0});
+  EXPECT_EQ(ProbeComponent::liveObjects, live - 1);
+}
+
+TEST_F(ComponentBaseTest, ReleaseFinalisesOnceDeletesAndUnregisters) {
+  IComponent* a = Create();
+  IComponent* b = Create();
+  EXPECT_EQ(PavexDllCanUnloadNow(), 0);
+  EXPECT_EQ(rodarove::LiveComponentCount(), 2);
+  int finals = ProbeComponent::finalReleases;
+  int live = ProbeComponent::liveObjects;
+  DebugCapture capture;
+  a->Release(0);
+  EXPECT_EQ(ProbeComponent::finalReleases, finals + 1);
+  EXPECT_EQ(ProbeComponent::liveObjects, live - 1);
+  EXPECT_EQ(rodarove::LiveComponentCount(), 1);
+  b->Release(1);
+  EXPECT_EQ(rodarove::LiveComponentCount(), 0);
+  EXPECT_EQ(capture.Take(), "") << "a known component leaves no message";
+}
+
+TEST_F(ComponentBaseTest, DllSafeZeroMakesReleaseANoOp) {
+  IComponent* c = Create();
+  EXPECT_EQ(PavexSetDllSafe(0), 0);
+  c->Release(1);
+  c->Release(0);
+  EXPECT_EQ(CallSlot<int32_t>(c, 1), 1) << "still answers";
+  EXPECT_EQ(rodarove::LiveComponentCount(), 1);
+  PavexDllFreeMap();
+  EXPECT_EQ(PavexSetDllSafe(3), 3) << "any nonzero value re-enables";
+  c->Release(0);
+  EXPECT_EQ(rodarove::LiveComponentCount(), 0);
+}
+
+TEST_F(ComponentBaseTest, GetDllRegistryCopiesWholeOrNothing) {
+  IComponent* c = Create();
+  auto* t = static_cast<ITreeComponent*>(static_cast<ITreeContainer*>(c));
+  char buffer[32];
+
+  std::memset(buffer, 'x', sizeof buffer);
+  t->GetDllRegistry(nullptr, buffer, 32);
+  EXPECT_STREQ(buffer, "") << "empty registry path is copied as an empty string";
+
+  SetDLLRegistry("C:\\cfg\\my.ini");
+  t->GetDllRegistry("", buffer, 32);
+  EXPECT_STREQ(buffer, "C:\\cfg\\my.ini");
+  t->GetDllRegistry(nullptr, buffer, 32);
+  EXPECT_STREQ(buffer, "C:\\cfg\\my.ini");
+
+  std::strcpy(buffer, "keep");
+  t->GetDllRegistry("0123456789", buffer, 10);
+  EXPECT_STREQ(buffer, "keep") << "10 characters do not fit in 10 bytes";
+  t->GetDllRegistry("0123456789", buffer, 11);
+  EXPECT_STREQ(buffer, "0123456789");
+  std::strcpy(buffer, "keep");
+  t->GetDllRegistry("abc", buffer, 0);
+  t->GetDllRegistry("abc", nullptr, 10);
+  EXPECT_STREQ(buffer, "keep");
+
+  std::string long259(259, 'p');
+  EXPECT_EQ(SetDLLRegistry(long259.c_str()), 0);
+  char big[300];
+  t->GetDllRegistry(nullptr, big, 300);
+  EXPECT_EQ(std::string(big), long259);
+  std::string long260(260, 'q');
+  EXPECT_EQ(SetDLLRegistry(long260.c_str()), 0);
+  t->GetDllRegistry(nullptr, big, 300);
+  EXPECT_STREQ(big, "") << "a path of 260 characters empties the stored one";
+  SetDLLRegistry("x");
+  EXPECT_EQ(SetDLLRegistry(nullptr), 0);
+  t->GetDllRegistry(nullptr, big, 300);
+  EXPECT_STREQ(big, "");
+  c->Release(0);
+}
+
+TEST_F(ComponentBaseTest, FreeMapReleasesOnlyAutoFreeComponents) {
+  IComponent* keep = Create(1);
+  IComponent* go1 = Create(2);
+  IComponent* go2 = Create(3);
+  go1->SetAutoFree(1);
+  go2->SetAutoFree(-4);
+  PavexDllFreeMap();
+  EXPECT_EQ(rodarove::LiveComponentCount(), 1);
+  EXPECT_EQ(PavexDllCanUnloadNow(), 0);
+  EXPECT_EQ(keep->GetAutoFree(), 0);
+  keep->SetAutoFree(1);
+  PavexDllFreeMap();
+  EXPECT_EQ(PavexDllCanUnloadNow(), 1);
+}
+
+TEST_F(ComponentBaseTest, FreeMapSurvivesReleasesThatReleaseOthers) {
+  // Each auto-free component releases two others from its final-release
+  // hook, so records disappear under the walk; it re-enters ModuleLock too.
+  constexpr int kGroups = 20;
+  for (int g = 0; g < kGroups; ++g) {
+    IComponent* owner = Create(100 + g);
+    IComponent* x = Create(200 + g);
+    IComponent* y = Create(300 + g);
+    owner->SetAutoFree(1);
+    static_cast<ProbeComponent*>(static_cast<ITreeContainer*>(owner))->onFinalRelease = [x, y] {
+      x->Release(0);
+      y->Release(0);
+    };
+  }
+  IComponent* stay = Create(999);
+  EXPECT_EQ(rodarove::LiveComponentCount(), 3 * kGroups + 1);
+  int live = ProbeComponent::liveObjects;
+  PavexDllFreeMap();
+  EXPECT_EQ(rodarove::LiveComponentCount(), 1);
+  EXPECT_EQ(ProbeComponent::liveObjects, live - 3 * kGroups);
+  stay->Release(0);
+}
+
+TEST(ModuleMessages, CreateComponentFailures) {
+  rodarove_test::RegisterProbeComponent();
+  {
+    DebugCapture capture;
+    EXPECT_EQ(CreateComponent(999, 7), nullptr);
+    EXPECT_EQ(capture.Take(),
+              "Pavex[Error]: Can't find the factory method of Component\n"
+              "Pavex[Error]: ComponentID=999 CreatorID=7");
+  }
+  {
+    DebugCapture capture;
+    EXPECT_EQ(CreateComponent(-5, 4294967295u), nullptr);
+    EXPECT_EQ(capture.Take(),
+              "Pavex[Error]: Can't find the factory method of Component\n"
+              "Pavex[Error]: ComponentID=-5 CreatorID=4294967295");
+  }
+  EXPECT_EQ(PavexDllCanUnloadNow(), 1);
+}
+
+TEST(ModuleMessages, RemovingAnUnknownComponent) {
+  IComponent* bogus = reinterpret_cast<IComponent*>(uintptr_t{0xDEADBEEF});
+  DebugCapture capture;
+  rodarove::RemoveLiveComponent(bogus, 0);
+  std::string expected =
+      "Pavex[Error]: To remove a component not exist\n"
+      "Pavex[Error]: IComponent* = 0x" +
+      std::string(sizeof(void*) == 8 ? "00000000DEADBEEF" : "DEADBEEF") + "\n";
+  EXPECT_EQ(capture.Take(), expected);
+  EXPECT_EQ(rodarove::LiveComponentCount(), 0);
+}
+
+TEST(ModuleMessages, DebugPrintKeepsAtMost1023Characters) {
+  std::string text(2000, 'm');
+  DebugCapture capture;
+  rodarove::DebugPrint("%s", text.c_str());
+  EXPECT_EQ(capture.Take(), std::string(1023, 'm'));
+}
+
+}  // namespace
