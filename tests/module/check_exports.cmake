@@ -1,0 +1,20 @@
+# Fails unless LIBRARY's dynamic symbol table defines exactly the seven
+# exports of the module.
+find_program(NM nm REQUIRED)
+execute_process(COMMAND ${NM} -D --defined-only ${LIBRARY} OUTPUT_VARIABLE out RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "nm failed on ${LIBRARY}")
+endif()
+string(REGEX MATCHALL "[ \t][A-Za-z][ \t][^\n]+" lines "${out}")
+set(names)
+foreach(line ${lines})
+  string(REGEX REPLACE "^[ \t][A-Za-z][ \t]" "" name "${line}")
+  list(APPEND names ${name})
+endforeach()
+list(SORT names)
+set(expected CreateComponent GetComponentIDs PavexDllCanUnloadNow PavexDllFreeMap
+             PavexSetDllSafe SetDLLRegistry SetFactoryHandle)
+if(NOT names STREQUAL expected)
+  message(FATAL_ERROR "exports are '${names}', expected '${expected}'")
+endif()
+message(STATUS "exports: ${names}")
