@@ -10,6 +10,7 @@
 #ifndef RODAROVE_COMPONENT_COMPONENT_BASE_H_
 #define RODAROVE_COMPONENT_COMPONENT_BASE_H_
 
+#include <atomic>
 #include <cstdint>
 
 #include "component/owned_object_holder.h"
@@ -24,8 +25,8 @@ class ComponentBaseCore : public ITreeComponent, public OwnedObjectHolder {
  public:
   int32_t GetVersion() override { return 1; }
   void Release(int32_t force) override;
-  int32_t GetAutoFree() override { return autoFree_; }
-  void SetAutoFree(int32_t value) override { autoFree_ = value; }
+  int32_t GetAutoFree() override { return autoFree_.load(std::memory_order_acquire); }
+  void SetAutoFree(int32_t value) override { autoFree_.store(value, std::memory_order_release); }
   int32_t GetRoot(int32_t* out) override;
   void GetDllRegistry(const char* path, char* buffer, int32_t capacity) override;
 
@@ -49,7 +50,9 @@ class ComponentBaseCore : public ITreeComponent, public OwnedObjectHolder {
   int32_t alive_ = 1;
   int32_t noSelfDelete_ = 0;
   int32_t requiresForce_ = 0;
-  int32_t autoFree_ = 0;
+  // PavexDllFreeMap reads it from whatever thread calls it; setting it hands
+  // the component over to that thread, hence release/acquire.
+  std::atomic<int32_t> autoFree_{0};
 };
 
 // The base of one tree class; kComponentId is what slot 0 answers.

@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# Builds and runs every test suite: the Linux build, the same tests under
+# AddressSanitizer+UndefinedBehaviorSanitizer, the concurrency tests under
+# ThreadSanitizer, and the Windows build under Wine when available.
+# Ends with one summary line of all suites.
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+. scripts/setup.sh
+rodarove_ensure_packages cmake g++ ninja-build libgtest-dev googletest python3 binutils || exit 1
+. scripts/setup.sh  # ninja may have just arrived
+
+jobs=${RODAROVE_JOBS:-2}
+passed=0
+failed=0
+status=0
+
+# run_suite NAME BUILD_DIR CTEST_ARGS -- CMAKE_ARGS...
+run_suite() {
+  local name=$1 dir=$2 ctest_args=$3
+  shift 4
+  echo "== $name: configuring and building in $dir"
+  if ! cmake -S . -B "$dir" -G "$RODAROVE_GENERATOR" "$@" >"$dir.configure.log" 2>&1; then
+    mkdir -p "$dir"; cat "$dir.configure.log"; echo "== $name: configure FAILED"; status=1; failed=$((failed + 1)); return
+  fi
+  local targets=()
+  if [ -n "$ctest_args" ]; then
+    # Build only what the selected tests need.
+    mapfile -t targets < <(ctest --test-dir "$dir" -N $ctest_args | sed -n 's/^ *Test *#[0-9]*: //p')
+    targets=("${targets[@]/#/--target=}")
+  fi
+  if ! cmake --build "$dir" -j "$jobs" "${targets[@]}" >"$dir.build.log" 2>&1; then
+    tail -50 "$dir.build.log"; echo "== $name: build FAILED"; status=1; failed=$((failed + 1)); return
+  fi
+  echo "== $name: running tests"
+  local out
+  out=$(ctest --test-dir "$dir" -j "$jobs" --output-on-failure $ctest_args 2>&1)
+  local rc=$?
+  echo "$out" | tail -n 40
+  local total bad
+  total=$(echo "$out" | sed -n 's/.*tests failed out of \([0-9]*\).*/\1/p' | tail -1)
+  bad=$(echo "$out" | sed -n 's/.*, \([0-9]*\) tests failed out of.*/\1/p' | tail -1)
+  total=${total:-0}; bad=${bad:-0}
+  [ "$rc" -ne 0 ] && [ "$bad" -eq 0 ] && bad=1
+  passed=$((passed + total - bad)); failed=$((failed + bad))
+  [ "$rc" -ne 0 ] && status=1
+  echo "== $name: $((total - bad)) passed, $bad failed"
+}
+
+mkdir -p build
+run_suite "linux" build/release "" -- -DCMAKE_BUILD_TYPE=RelWithDebInfo
+run_suite "asan+ubsan" build/asan "" -- -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DRODAROVE_SANITIZE=address,undefined
+run_suite "tsan" build/tsan "-L concurrency" -- -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DRODAROVE_SANITIZE=thread
+
+if [ -f scripts/test-windows.sh ]; then
+  echo "== windows: cross build under Wine"
+  win_out=$(bash scripts/test-windows.sh 2>&1)
+  win_rc=$?
+  echo "$win_out" | tail -n 40
+  if echo "$win_out" | grep -q "Windows suite skipped"; then
+    [ "${CI:-}" = true ] && { echo "== windows: skipped, which CI does not allow"; status=1; failed=$((failed + 1)); }
+  else
+    total=$(echo "$win_out" | sed -n 's/.*tests failed out of \([0-9]*\).*/\1/p' | tail -1)
+    bad=$(echo "$win_out" | sed -n 's/.*, \([0-9]*\) tests failed out of.*/\1/p' | tail -1)
+    total=${total:-0}; bad=${bad:-0}
+    [ "$win_rc" -ne 0 ] && [ "$bad" -eq 0 ] && bad=1
+    passed=$((passed + total - bad)); failed=$((failed + bad))
+    [ "$win_rc" -ne 0 ] && status=1
+  fi
+fi
+
+echo
+echo "total: $passed passed, $failed failed"
+exit $status
