@@ -8,6 +8,13 @@ namespace rodarove {
 
 namespace {
 
+// Length of text within its first size bytes; size when it has no
+// terminator there, so a destination is never read past its size.
+size_t BoundedLength(const char* text, int32_t size) {
+  const void* end = std::memchr(text, '\0', static_cast<size_t>(size));
+  return end == nullptr ? static_cast<size_t>(size) : static_cast<const char*>(end) - text;
+}
+
 int32_t SafeVFormatImpl(char* buf, int32_t size, int32_t count, const char* format,
                         va_list* args) {
   if (buf == nullptr || size <= 0 || (count <= 0 && count != -1) || format == nullptr ||
@@ -25,7 +32,7 @@ int32_t SafeVFormatImpl(char* buf, int32_t size, int32_t count, const char* form
 
 int32_t SafeAppendImpl(char* dst, int32_t size, const char* src) {
   if (dst == nullptr || size <= 0 || src == nullptr) return size == 0 ? kErange : kEinval;
-  size_t have = std::strlen(dst);
+  size_t have = BoundedLength(dst, size);
   size_t add = std::strlen(src);
   if (have + add + 1 > static_cast<size_t>(size)) return kErange;
   std::memcpy(dst + have, src, add + 1);
@@ -75,7 +82,7 @@ int32_t CopyN(char* dst, int32_t dstSize, const char* src, int32_t count) {
 
 int32_t Append(char* dst, int32_t dstSize, const char* src) {
   if (dst == nullptr || dstSize <= 0 || src == nullptr) return 0;
-  if (std::strlen(dst) + std::strlen(src) >= static_cast<size_t>(dstSize)) return 0;
+  if (BoundedLength(dst, dstSize) + std::strlen(src) >= static_cast<size_t>(dstSize)) return 0;
   BoundedStringTable.SafeAppend(dst, dstSize, src);
   return 1;
 }

@@ -67,6 +67,9 @@ TEST(BoundedString, AppendRefusesWhatDoesNotFit) {
   std::strcpy(g.buf(), "abc");
   EXPECT_EQ(Append(g.buf(), 5, "de"), 0);
   EXPECT_STREQ(g.buf(), "abc");
+  std::memset(g.buf(), 'u', 6);  // no terminator within its size
+  EXPECT_EQ(Append(g.buf(), 6, "x"), 0);
+  EXPECT_EQ(BoundedStringTable.SafeAppend(g.buf(), 6, "x"), kErange);
   EXPECT_TRUE(g.GuardsIntact(6));
 }
 
