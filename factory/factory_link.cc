@@ -1,8 +1,59 @@
 #include "factory/factory_link.h"
 
+#include "factory/bounded_string.h"
+#include "factory/ini_resolution.h"
+#include "module/module_state.h"
+
 namespace rodarove {
 
-// The factory link is not built yet: the notification does nothing.
-void NotifyFactoryOfIdleModule() {}
+FactoryLink::FactoryLink() : instance(nullptr), factory(nullptr) {
+  char registryPath[kRegistryPathSize] = {};
+  CopyRegistryPath(registryPath, kRegistryPathSize);
+  LoadFactory(registryPath);
+  if (factory != nullptr) {
+    instance = factory->AcquireFactory(kComponentFactoryId, registryPath);
+    if (instance != nullptr) instance->SetAutoFree(1);
+  }
+}
+
+FactoryLink::~FactoryLink() = default;
+
+void FactoryLink::LoadFactory(const char* iniName) {
+  platform::ModuleHandle module = LoadFactoryModule(iniName);
+  if (module == nullptr) {
+    FactoryDebugPrint("[Pavex_Error] Load PavFact.dll Fail.\n");
+    return;
+  }
+  // The factory module's CreateComponent makes component 361 only, which is
+  // a ComponentFactory.
+  factory = static_cast<IComponentFactory*>(CreateFactoryObject(module, kComponentFactoryId));
+  if (factory == nullptr) {
+    FactoryDebugPrint("[Pavex_Error] Create ComponentFactory in PavFact.dll Fail\n");
+  }
+}
+
+IComponent* FactoryLink::CreateFactoryObject(platform::ModuleHandle module, int32_t componentId) {
+  auto create = reinterpret_cast<FactoryCreateComponentFn>(
+      platform::FindExport(module, "CreateComponent"));
+  if (create == nullptr) {
+    FactoryDebugPrint("[Pavex_Error] Can't find CreateComponent().\n");
+    return nullptr;
+  }
+  IComponent* object = create(componentId, 0);
+  if (object == nullptr) {
+    FactoryDebugPrint("[Pavex_Error] CreateComponent(ComponentId=%u) return null.\n",
+                      static_cast<unsigned>(componentId));
+  }
+  return object;
+}
+
+void NotifyFactoryOfIdleModule() {
+  // Nothing of the factory's may escape to the component's Release.
+  try {
+    FactoryLink link;
+    if (link.instance != nullptr) link.instance->NotifyModuleIdle(ModuleHandle.load());
+  } catch (...) {
+  }
+}
 
 }  // namespace rodarove

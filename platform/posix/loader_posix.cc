@@ -1,0 +1,43 @@
+// POSIX side of the profile and module services used by the factory link.
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <cstring>
+
+#include "platform/platform.h"
+#include "platform/posix/ini_reader.h"
+
+namespace rodarove {
+namespace platform {
+
+unsigned GetProfileString(const char* section, const char* key, const char* defaultValue,
+                          char* out, unsigned size, const char* file) {
+  return ReadIniString(section, key, defaultValue, out, size, file);
+}
+
+ModuleHandle LoadModule(const char* path) {
+  // dlopen takes an empty name for the main program; LoadLibraryA fails.
+  if (path == nullptr || path[0] == '\0') return nullptr;
+  return dlopen(path, RTLD_NOW | RTLD_LOCAL);
+}
+
+void* FindExport(ModuleHandle module, const char* name) {
+  if (module == nullptr || name == nullptr) return nullptr;
+  return dlsym(module, name);
+}
+
+unsigned GetExecutablePath(char* out, unsigned size) {
+  if (out == nullptr || size == 0) return 0;
+  out[0] = '\0';
+  char path[4096];
+  ssize_t n = readlink("/proc/self/exe", path, sizeof path);
+  if (n <= 0 || static_cast<size_t>(n) >= sizeof path) return 0;
+  size_t len = static_cast<size_t>(n);
+  if (len > size - 1) len = size - 1;
+  std::memcpy(out, path, len);
+  out[len] = '\0';
+  return static_cast<unsigned>(len);
+}
+
+}  // namespace platform
+}  // namespace rodarove

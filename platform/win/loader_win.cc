@@ -1,0 +1,37 @@
+// Win32 side of the profile and module services used by the factory link.
+#include <windows.h>
+
+#include "platform/platform.h"
+
+namespace rodarove {
+namespace platform {
+
+unsigned GetProfileString(const char* section, const char* key, const char* defaultValue,
+                          char* out, unsigned size, const char* file) {
+  if (out == nullptr || size == 0) return 0;
+  return static_cast<unsigned>(
+      ::GetPrivateProfileStringA(section, key, defaultValue, out, static_cast<DWORD>(size), file));
+}
+
+ModuleHandle LoadModule(const char* path) {
+  if (path == nullptr) return nullptr;
+  return reinterpret_cast<ModuleHandle>(::LoadLibraryA(path));
+}
+
+void* FindExport(ModuleHandle module, const char* name) {
+  if (module == nullptr || name == nullptr) return nullptr;
+  return reinterpret_cast<void*>(::GetProcAddress(static_cast<HMODULE>(module), name));
+}
+
+unsigned GetExecutablePath(char* out, unsigned size) {
+  if (out == nullptr || size == 0) return 0;
+  out[0] = '\0';
+  DWORD n = ::GetModuleFileNameA(::GetModuleHandleA(nullptr), out, static_cast<DWORD>(size));
+  // A cut path is terminated on current systems, but not on every one.
+  if (n >= size) n = size - 1;
+  out[n] = '\0';
+  return static_cast<unsigned>(n);
+}
+
+}  // namespace platform
+}  // namespace rodarove
