@@ -1,0 +1,98 @@
+#include "host/tree_view.h"
+
+#include <unordered_set>
+#include <vector>
+
+namespace rodarove_host {
+
+namespace {
+
+struct Level {
+  int32_t node;
+  bool hasNext;  // node has a next sibling: its column keeps a bar
+};
+
+// Calls visit(levels, repeated) for every node in preorder, the root with
+// an empty stack of levels above it. The walk keeps its own stack, so a deep
+// chain costs no native stack.
+template <typename Visit>
+void Walk(ITreeContainer* tree, int64_t maxDepth, Visit visit) {
+  int32_t root = 0;
+  if (tree->GetRoot(&root) != 1) return;
+  std::unordered_set<int32_t> seen;
+  seen.insert(root);
+  std::vector<Level> levels;
+  visit(root, levels, false);
+  int32_t child = 0;
+  if (maxDepth != 0 && tree->GetFirstChild(root, &child) == 1) {
+    int32_t next = 0;
+    levels.push_back({child, tree->GetNextSibling(child, &next) == 1});
+  }
+  while (!levels.empty()) {
+    Level& here = levels.back();
+    bool repeated = !seen.insert(here.node).second;
+    if (repeated) here.hasNext = false;  // stop this sibling chain
+    visit(here.node, levels, repeated);
+    int32_t next = 0;
+    if (!repeated && (maxDepth < 0 || static_cast<int64_t>(levels.size()) < maxDepth) &&
+        tree->GetFirstChild(here.node, &child) == 1) {
+      levels.push_back({child, tree->GetNextSibling(child, &next) == 1});
+      continue;
+    }
+    // Go on with the next sibling of the deepest level that has one.
+    while (!levels.empty()) {
+      Level& last = levels.back();
+      if (last.hasNext && tree->GetNextSibling(last.node, &next) == 1) {
+        int32_t after = 0;
+        last.node = next;
+        last.hasNext = tree->GetNextSibling(next, &after) == 1;
+        break;
+      }
+      levels.pop_back();
+    }
+  }
+}
+
+std::string Quoted(int32_t id) { return "\"" + std::to_string(id) + "\""; }
+
+}  // namespace
+
+std::string DrawTree(ITreeContainer* tree, int64_t maxDepth) {
+  std::string out;
+  bool any = false;
+  Walk(tree, maxDepth, [&](int32_t node, const std::vector<Level>& levels, bool repeated) {
+    any = true;
+    for (size_t i = 0; i + 1 < levels.size(); ++i) out += levels[i].hasNext ? "|   " : "    ";
+    if (!levels.empty()) out += levels.back().hasNext ? "+-- " : "`-- ";
+    out += std::to_string(node);
+    if (repeated) out += " (seen before; not followed)";
+    out += '\n';
+  });
+  if (!any) out = "(no root)\n";
+  return out;
+}
+
+std::string DotGraph(ITreeContainer* tree, const std::string& name) {
+  std::string out = "digraph \"";
+  for (char c : name) {
+    if (c == '"' || c == '\\') out += '\\';
+    out += c;
+  }
+  out += "\" {\n  node [shape=circle];\n";
+  int32_t root = 0;
+  tree->GetRoot(&root);
+  Walk(tree, -1, [&](int32_t node, const std::vector<Level>& levels, bool repeated) {
+    if (levels.empty()) {
+      out += "  " + Quoted(node) + ";\n";
+      return;
+    }
+    int32_t parent = levels.size() >= 2 ? levels[levels.size() - 2].node : root;
+    out += "  " + Quoted(parent) + " -> " + Quoted(node);
+    if (repeated) out += " [style=dashed]";
+    out += ";\n";
+  });
+  out += "}\n";
+  return out;
+}
+
+}  // namespace rodarove_host

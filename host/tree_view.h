@@ -1,0 +1,23 @@
+// Drawings of a component's tree, made only through its slots: the root
+// (slot 15), then first child and next sibling (slots 18 and 20) from it.
+#ifndef RODAROVE_HOST_TREE_VIEW_H_
+#define RODAROVE_HOST_TREE_VIEW_H_
+
+#include <cstdint>
+#include <string>
+
+#include "rodarove/tree_container.h"
+
+namespace rodarove_host {
+
+// An indented text tree, one node a line, from the root down to maxDepth
+// levels below it (negative: no limit). A node met a second time is marked
+// and not followed again, so damaged links cannot make the walk endless.
+std::string DrawTree(ITreeContainer* tree, int64_t maxDepth);
+
+// The same walk as a Graphviz digraph named name.
+std::string DotGraph(ITreeContainer* tree, const std::string& name);
+
+}  // namespace rodarove_host
+
+#endif  // RODAROVE_HOST_TREE_VIEW_H_
