@@ -1,10 +1,27 @@
 // ArrayTreeContainer, component 837: a tree over positive node IDs that
 // index a flat, growing array of slots.
+//
+// Slot n holds the links of node n; 0 means "none" in every link, so slot 0
+// is never a node. IDs are compared as unsigned values against slotCount_:
+// an ID is in range when 1 <= ID < slotCount_. slotCount_ starts at 1000 and
+// grows to the smallest multiple of 1000 above a new ID (never beyond
+// kMaxSlotCount); the storage under it grows geometrically so that rising
+// IDs cost amortised constant time each.
+//
+// RemoveNode removes one node: its slot keeps its links, its children stay
+// nodes whose parent link names the removed ID. IsChild and GetNextSibling
+// read links without testing that the slot is a node, so they see such
+// left-over links.
+//
+// No query allocates, recurses or takes more than slotCount_ steps; the
+// whole-tree walks follow parent and sibling links back up instead of
+// keeping a stack. Not thread-safe: callers serialise all calls.
 #ifndef RODAROVE_ARRAYTREE_ARRAY_TREE_CONTAINER_H_
 #define RODAROVE_ARRAYTREE_ARRAY_TREE_CONTAINER_H_
 
 #include <cstdint>
 
+#include "component/component_base.h"
 #include "rodarove/tree_container.h"
 
 namespace rodarove {
@@ -13,6 +30,110 @@ constexpr int32_t kArrayTreeComponentId = 837;
 
 // The create function registered for 837: a new ArrayTreeContainer, or null.
 IComponent* CreateArrayTreeContainer();
+
+// The links of one node. An all-zero slot is not a node and has no links.
+struct TreeSlot {
+  uint32_t used;  // 1 while this slot's ID is a node
+  int32_t parent;
+  int32_t lastChild;
+  int32_t firstChild;
+  int32_t nextSibling;
+  int32_t prevSibling;
+};
+
+class ArrayTreeContainer final : public ComponentBase<kArrayTreeComponentId> {
+ public:
+  static constexpr uint32_t kSlotStep = 1000;
+  // The largest multiple of 1000 whose array of 24-byte slots still has a
+  // size that fits in 32 bits.
+  static constexpr uint32_t kMaxSlotCount = 178956000;
+
+  // Allocates the first 1000 slots; HasStore() is false when that failed.
+  ArrayTreeContainer();
+  ~ArrayTreeContainer() override;
+
+  bool HasStore() const { return slots_ != nullptr; }
+  uint32_t slot_count() const { return slotCount_; }
+
+  // Slots 5-14.
+  int32_t SetRoot(int32_t id) override;
+  int32_t IsLeaf(int32_t id) override;
+  int32_t Exists(int32_t id) override;
+  int32_t IsChild(int32_t id, int32_t parentId) override;
+  int32_t AppendChild(int32_t newId, int32_t parentId) override;
+  int32_t PrependChild(int32_t newId, int32_t parentId) override;
+  int32_t InsertAfter(int32_t newId, int32_t parentId, int32_t refId) override;
+  int32_t InsertBefore(int32_t newId, int32_t parentId, int32_t refId) override;
+  int32_t Clear() override;
+  int32_t RemoveNode(int32_t id) override;
+
+  // Slots 16-29.
+  int32_t GetParent(int32_t id, int32_t* out) override;
+  int32_t GetLastChild(int32_t id, int32_t* out) override;
+  int32_t GetFirstChild(int32_t id, int32_t* out) override;
+  int32_t GetPrevSibling(int32_t id, int32_t* out) override;
+  int32_t GetNextSibling(int32_t id, int32_t* out) override;
+  int32_t GetPathFromRoot(int32_t id, int32_t* buffer, int32_t capacity) override;
+  int32_t GetPathToRoot(int32_t id, int32_t* buffer, int32_t capacity) override;
+  int32_t GetSiblings(int32_t id, int32_t* buffer, int32_t capacity) override;
+  int32_t GetLeaves(int32_t id, int32_t* buffer, int32_t capacity) override;
+  int32_t GetAllNodes(int32_t* rootOut, NodePair* pairs, int32_t capacity) override;
+  int32_t MoveToFirstChild(int32_t id, int32_t newParentId) override;
+  int32_t MoveToLastChild(int32_t id, int32_t newParentId) override;
+  int32_t MoveBefore(int32_t id, int32_t refId) override;
+  int32_t MoveAfter(int32_t id, int32_t refId) override;
+
+  // Slots 30, 32-34.
+  void OnFinalRelease() override {}
+  int32_t GetSiblingsWithSelf(int32_t id, int32_t* buffer, int32_t capacity) override;
+  int32_t GetDescendants(int32_t id, NodePair* pairs, int32_t capacity) override;
+  int32_t GetNodesAtDepth(int32_t depth, int32_t id, int32_t* buffer,
+                          int32_t capacity) override;
+
+ private:
+  enum LinkKind { kParent = 1, kLastChild = 2, kFirstChild = 3, kNextSibling = 4 };
+
+  bool InRange(int32_t id) const {
+    return id != 0 && static_cast<uint32_t>(id) < slotCount_;
+  }
+  // The slot of node `id`, or null when `id` is out of range or not a node.
+  // Valid until the next growth.
+  TreeSlot* FindSlot(int32_t id) {
+    return InRange(id) && slots_[id].used != 0 ? &slots_[id] : nullptr;
+  }
+  // Stores `value` in the link `kind` of slot `id`; callers pass IDs of
+  // slots they have found or read from found slots.
+  void SetLink(int32_t id, LinkKind kind, int32_t value);
+  // Makes `id` (>= slotCount_) fit; false when it cannot be held or the
+  // allocation fails, the store then unchanged.
+  bool GrowSlots(int32_t id);
+  // For an edit that brings in newId: false when it cannot be held.
+  bool MakeRoomFor(int32_t newId) {
+    if (static_cast<uint32_t>(newId) < slotCount_) return true;
+    return GrowSlots(newId);
+  }
+  // True when `dest` is `id` or lies below it by parent links.
+  bool IsInSubtree(int32_t dest, int32_t id);
+  // The checks every move makes before it changes anything: `id` can be
+  // detached (a node whose parent is a node) and is not the root.
+  bool CanDetach(int32_t id);
+  // Takes node `id` out of its parent's child list; its own links stay.
+  // Callers have checked CanDetach.
+  void DetachNode(int32_t id);
+  // The slot of an ID already tested to be below slotCount_ (0 included).
+  TreeSlot& SlotOf(int32_t id) { return slots_[static_cast<uint32_t>(id)]; }
+
+  // The whole-tree walks from x: pairs (node, next sibling's walk, first
+  // child's walk), leaves (first child's walk, then next sibling's), and
+  // the nodes `target - level` levels below x and its later siblings.
+  int32_t CollectPairs(int32_t x, NodePair* pairs, int32_t capacity);
+  int32_t CollectLeaves(int32_t x, int32_t* buffer, int32_t capacity);
+  int32_t CollectAtDepth(int32_t target, int32_t x, int32_t* buffer, int32_t capacity);
+
+  uint32_t slotCount_ = kSlotStep;
+  uint32_t capacity_ = 0;  // slots allocated; those at and after slotCount_ stay zero
+  TreeSlot* slots_ = nullptr;
+};
 
 }  // namespace rodarove
 
