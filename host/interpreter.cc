@@ -246,7 +246,8 @@ std::string Interpreter::HelpText() {
   }
   out +=
       "Words: \"...\" quotes a word with blanks; # starts a comment; ${EXE_DIR},\n"
-      "${MODULE_DIR} and ${SCRIPT_DIR} stand for those directories.\n";
+      "${MODULE_DIR} and ${SCRIPT_DIR} stand for those directories, ${LIB_PREFIX}\n"
+      "and ${LIB_SUFFIX} for the parts of a library's file name around its name.\n";
   return out;
 }
 

@@ -87,6 +87,13 @@ int main(int argc, char** argv) {
     interpreter.SetVariable("SCRIPT_DIR", haveScript && scriptPath != "-"
                                               ? rodarove_host::DirectoryOf(scriptPath)
                                               : ".");
+#if defined(_WIN32)
+    interpreter.SetVariable("LIB_PREFIX", "");
+    interpreter.SetVariable("LIB_SUFFIX", ".dll");
+#else
+    interpreter.SetVariable("LIB_PREFIX", "lib");
+    interpreter.SetVariable("LIB_SUFFIX", ".so");
+#endif
     if (terminal) std::printf("rodarove-host: type 'help' for the commands, 'quit' to end.\n");
     std::string line;
     for (long number = 1;; ++number) {
