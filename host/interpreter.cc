@@ -585,16 +585,18 @@ bool Interpreter::Release(const Args& args, std::string* error) {
   if (!ReadComponent(args[0], &c, error)) return false;
   int32_t force = 0;
   if (args.size() > 1 && !ReadInt32(args[1], "FORCE", &force, error)) return false;
+  // The line comes first: what the module prints during the release (the
+  // factory notification) belongs after it.
   std::string line = Label(*c) + ".Release(" + std::to_string(force) + ")";
-  Flush();
-  c->object->Release(force);
   if (dllSafe_ == 0) {
     // Release does nothing while the module is not dll-safe.
     Print(line + "; " + Label(*c) + " stays: dll-safe is 0\n");
   } else {
     Print(line + "\n");
-    components_.erase(c->number);
   }
+  Flush();
+  c->object->Release(force);
+  if (dllSafe_ != 0) components_.erase(c->number);
   return true;
 }
 
@@ -902,10 +904,10 @@ bool Interpreter::FreeMap(const Args&, std::string*) {
   for (int number : freed) {
     names += " " + Label(components_[number]);
   }
+  Print("PavexDllFreeMap(); releases:" + (names.empty() ? std::string(" none") : names) + "\n");
   Flush();
   exports_.PavexDllFreeMap();
   for (int number : freed) components_.erase(number);
-  Print("PavexDllFreeMap(); released:" + (names.empty() ? std::string(" none") : names) + "\n");
   return true;
 }
 
