@@ -1,0 +1,558 @@
+// Randomized model check of component 114 through the built library, by slot
+// number. A plain model (parent and ordered child list per node) takes the
+// same random edits; after every step every query on every ID of a small
+// range (0 and negative IDs included) is compared, so a refused edit that
+// changed anything is caught as well. The list queries are checked against
+// direct recursive transcriptions of their definitions.
+//
+// RODAROVE_SEED fixes the seed (printed on every run); RODAROVE_MODEL_STEPS
+// sets the number of edits.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/maptree/slot_tree.h"
+#include "tests/support/module_loader.h"
+
+namespace {
+
+using rodarove_test::SlotTree;
+using V = std::vector<int32_t>;
+
+constexpr int32_t kLowId = -3;
+constexpr int32_t kHighId = 8;  // IDs kLowId..kHighId, twelve of them
+constexpr int32_t kSentinel = 0x5A5A5A5A;
+
+// The model: an obviously correct tree.
+struct Model {
+  bool hasRoot = false;
+  int32_t root = 0;
+  std::map<int32_t, int32_t> parent;   // non-root nodes only
+  std::map<int32_t, V> kids;           // every stored node
+
+  bool Has(int32_t id) const { return kids.count(id) != 0; }
+  bool HasParent(int32_t id) const { return parent.count(id) != 0; }
+  const V& Row(int32_t id) const { return kids.at(parent.at(id)); }
+  size_t Pos(int32_t id) const {
+    const V& r = Row(id);
+    return static_cast<size_t>(std::find(r.begin(), r.end(), id) - r.begin());
+  }
+  bool Next(int32_t id, int32_t* out) const {
+    if (!HasParent(id)) return false;
+    const V& r = Row(id);
+    size_t p = Pos(id);
+    if (p + 1 >= r.size()) return false;
+    *out = r[p + 1];
+    return true;
+  }
+  bool Prev(int32_t id, int32_t* out) const {
+    if (!HasParent(id)) return false;
+    size_t p = Pos(id);
+    if (p == 0) return false;
+    *out = Row(id)[p - 1];
+    return true;
+  }
+  bool First(int32_t id, int32_t* out) const {
+    const V& k = kids.at(id);
+    if (k.empty()) return false;
+    *out = k.front();
+    return true;
+  }
+  bool InSubtree(int32_t node, int32_t top) const {  // node == top or below it
+    for (;;) {
+      if (node == top) return true;
+      auto it = parent.find(node);
+      if (it == parent.end()) return false;
+      node = it->second;
+    }
+  }
+  void Erase(int32_t id) {  // id and its subtree, unlinked from nothing
+    V stack{id};
+    while (!stack.empty()) {
+      int32_t n = stack.back();
+      stack.pop_back();
+      for (int32_t c : kids[n]) stack.push_back(c);
+      kids.erase(n);
+      parent.erase(n);
+    }
+  }
+  void Detach(int32_t id) {
+    V& r = kids[parent[id]];
+    r.erase(std::find(r.begin(), r.end(), id));
+  }
+  void Attach(int32_t id, int32_t p, size_t pos) {
+    parent[id] = p;
+    V& r = kids[p];
+    r.insert(r.begin() + static_cast<ptrdiff_t>(pos), id);
+  }
+
+  // ---- edits; each returns the expected slot result.
+  int32_t SetRoot(int32_t id) {
+    if (hasRoot) return 0;
+    hasRoot = true;
+    root = id;
+    kids[id];
+    return 1;
+  }
+  int32_t Insert(int32_t newId, int32_t p, int where /*0 first, 1 last*/) {
+    if (Has(newId) || !Has(p)) return 0;
+    kids[newId];
+    Attach(newId, p, where == 0 ? 0 : kids[p].size());
+    return 1;
+  }
+  int32_t InsertBy(int32_t newId, int32_t p, int32_t ref, bool after) {
+    if (Has(newId) || !Has(p) || !Has(ref) || !HasParent(ref) || parent[ref] != p) return 0;
+    size_t pos = Pos(ref) + (after ? 1 : 0);
+    kids[newId];
+    Attach(newId, p, pos);
+    return 1;
+  }
+  int32_t Clear() {
+    kids.clear();
+    parent.clear();
+    hasRoot = false;
+    return 1;
+  }
+  int32_t Remove(int32_t id) {
+    if (!Has(id)) return -1;
+    if (!HasParent(id)) {
+      int32_t n = static_cast<int32_t>(kids.size());
+      Clear();
+      return n;
+    }
+    size_t before = kids.size();
+    Detach(id);
+    Erase(id);
+    return static_cast<int32_t>(before - kids.size());
+  }
+  // kind: 0 first child, 1 last child, 2 before, 3 after.
+  int32_t Move(int kind, int32_t id, int32_t dest) {
+    if (!Has(id) || !HasParent(id) || !Has(dest)) return 0;
+    if (kind >= 2 && !HasParent(dest)) return 0;
+    if (InSubtree(dest, id)) return 0;
+    Detach(id);
+    if (kind == 0) Attach(id, dest, 0);
+    if (kind == 1) Attach(id, dest, kids[dest].size());
+    if (kind >= 2) Attach(id, parent[dest], Pos(dest) + (kind == 3 ? 1 : 0));
+    return 1;
+  }
+
+  // ---- the list queries, transcribed recursively. Lists get -1 prepended
+  // as a marker when the start ID is not a node.
+  void Pairs(int32_t n, std::vector<NodePair>* out) const {
+    out->push_back(NodePair{n, parent.at(n)});
+    int32_t x;
+    if (Next(n, &x)) Pairs(x, out);
+    if (First(n, &x)) Pairs(x, out);
+  }
+  void Leaves(int32_t n, V* out) const {
+    int32_t x;
+    if (First(n, &x)) {
+      Leaves(x, out);
+    } else {
+      out->push_back(n);
+    }
+    if (Next(n, &x)) Leaves(x, out);
+  }
+  void AtDepth(int32_t target, int32_t level, int32_t n, V* out) const {
+    if (level == target) {
+      const V& r = Row(n);
+      out->insert(out->end(), r.begin(), r.end());
+      return;
+    }
+    int32_t x;
+    if (First(n, &x)) AtDepth(target, level + 1, x, out);
+    if (Next(n, &x)) AtDepth(target, level, x, out);
+  }
+  void PathFromRoot(int32_t n, V* out) const {
+    if (HasParent(n)) PathFromRoot(parent.at(n), out);
+    out->push_back(n);
+  }
+};
+
+// Expected answer of a list query: a count and (for a positive count) the
+// entries.
+struct Answer {
+  int32_t count;
+  V list;
+};
+
+Answer ListAnswer(const Model& m, int slot, int32_t id) {
+  if (!m.Has(id)) return {-1, {}};
+  V v;
+  switch (slot) {
+    case kSlotGetPathFromRoot:
+      m.PathFromRoot(id, &v);
+      break;
+    case kSlotGetPathToRoot:
+      m.PathFromRoot(id, &v);
+      std::reverse(v.begin(), v.end());
+      break;
+    case kSlotGetSiblings:
+      if (m.HasParent(id)) {
+        for (int32_t s : m.Row(id)) {
+          if (s != id) v.push_back(s);
+        }
+      }
+      break;
+    case kSlotGetSiblingsWithSelf:
+      v = m.HasParent(id) ? m.Row(id) : V{id};
+      break;
+    case kSlotGetLeaves: {
+      int32_t f;
+      if (m.First(id, &f)) m.Leaves(f, &v);
+      break;
+    }
+  }
+  return {static_cast<int32_t>(v.size()), v};
+}
+
+Answer DepthAnswer(const Model& m, int32_t depth, int32_t id) {
+  if (!m.Has(id)) return {-1, {}};
+  if (depth < 0) return {0, {}};
+  if (depth == 0) return {1, {id}};
+  V v;
+  int32_t f;
+  if (m.First(id, &f)) m.AtDepth(depth, 1, f, &v);
+  return {static_cast<int32_t>(v.size()), v};
+}
+
+uint64_t EnvOr(const char* name, uint64_t fallback) {
+  const char* s = std::getenv(name);
+  return s != nullptr && *s != '\0' ? std::strtoull(s, nullptr, 10) : fallback;
+}
+
+class Checker {
+ public:
+  Checker(SlotTree t, Model* m, std::mt19937_64* rng) : t_(t), m_(*m), rng_(*rng) {}
+
+  // Compares everything; returns false (with a gtest failure) on the first
+  // difference.
+  bool CheckAll(const std::string& context) {
+    context_ = &context;
+    int32_t out = kSentinel;
+    int32_t r = t_.GetRoot(&out);
+    if (!Same("GetRoot", 0, m_.hasRoot ? 1 : 0, r)) return false;
+    if (m_.hasRoot && !Same("GetRoot out", 0, m_.root, out)) return false;
+    if (!m_.hasRoot && !Same("GetRoot out untouched", 0, kSentinel, out)) return false;
+    if (!CheckAllNodes()) return false;
+    for (int32_t id = kLowId; id <= kHighId; ++id) {
+      if (!CheckId(id)) return false;
+    }
+    return true;
+  }
+
+ private:
+  bool Same(const char* what, int32_t id, int64_t expected, int64_t actual) {
+    if (expected == actual) return true;
+    ADD_FAILURE() << *context_ << ": " << what << "(" << id << ") expected " << expected
+                  << ", got " << actual;
+    return false;
+  }
+
+  int32_t Capacity(int32_t length) {
+    switch (rng_() % 6) {
+      case 0: return -1;
+      case 1: return 0;
+      case 2: return static_cast<int32_t>(rng_() % 3);
+      case 3: return std::max(0, length - 1);
+      default: return length + static_cast<int32_t>(rng_() % 3);
+    }
+  }
+
+  // Calls an ID-list query with a random capacity and a guarded buffer (or
+  // none) and checks the count and every position of the buffer.
+  template <typename Call>
+  bool CheckBuffer(const char* what, int32_t id, const Answer& a, Call call) {
+    const int32_t length = static_cast<int32_t>(a.list.size());
+    const int32_t cap = Capacity(length);
+    const bool present = rng_() % 8 != 0;
+    V buf(static_cast<size_t>(std::max(cap, 0)) + 2, kSentinel);
+    int32_t r = call(present ? buf.data() : nullptr, cap);
+    if (!Same(what, id, a.count, r)) return false;
+    for (int32_t k = 0; k < static_cast<int32_t>(buf.size()); ++k) {
+      int32_t want = present && k < cap && k < length ? a.list[static_cast<size_t>(k)] : kSentinel;
+      if (want != buf[static_cast<size_t>(k)]) {
+        ADD_FAILURE() << *context_ << ": " << what << "(" << id << ") capacity " << cap
+                      << " position " << k << " expected " << want << ", got "
+                      << buf[static_cast<size_t>(k)];
+        return false;
+      }
+    }
+    return true;
+  }
+
+  template <typename Call>
+  bool CheckPairs(const char* what, int32_t id, int32_t count, const std::vector<NodePair>& want,
+                  Call call) {
+    V flat;
+    for (const NodePair& p : want) {
+      flat.push_back(p.id);
+      flat.push_back(p.parent);
+    }
+    const int32_t length = static_cast<int32_t>(want.size());
+    const int32_t cap = Capacity(length);
+    const bool present = rng_() % 8 != 0;
+    std::vector<NodePair> buf(static_cast<size_t>(std::max(cap, 0)) + 2,
+                              NodePair{kSentinel, kSentinel});
+    int32_t r = call(present ? buf.data() : nullptr, cap);
+    if (!Same(what, id, count, r)) return false;
+    for (int32_t k = 0; k < static_cast<int32_t>(buf.size()); ++k) {
+      NodePair w = present && k < cap && k < length ? want[static_cast<size_t>(k)]
+                                                    : NodePair{kSentinel, kSentinel};
+      const NodePair& got = buf[static_cast<size_t>(k)];
+      if (!(w == got)) {
+        ADD_FAILURE() << *context_ << ": " << what << "(" << id << ") capacity " << cap
+                      << " position " << k << " expected (" << w.id << ", " << w.parent
+                      << "), got (" << got.id << ", " << got.parent << ")";
+        return false;
+      }
+    }
+    return true;
+  }
+
+  bool CheckAllNodes() {
+    std::vector<NodePair> want;
+    int32_t count = 0;
+    if (m_.hasRoot) {
+      int32_t f;
+      if (m_.First(m_.root, &f)) m_.Pairs(f, &want);
+      count = static_cast<int32_t>(want.size()) + 1;
+      if (!Same("node count", 0, static_cast<int64_t>(m_.kids.size()), count)) return false;
+    }
+    int32_t rootOut = kSentinel;
+    bool withRoot = rng_() % 2 == 0;
+    if (!CheckPairs("GetAllNodes", 0, count, want, [&](NodePair* p, int32_t cap) {
+          return t_.GetAllNodes(withRoot ? &rootOut : nullptr, p, cap);
+        })) {
+      return false;
+    }
+    int32_t wantRoot = m_.hasRoot && withRoot ? m_.root : kSentinel;
+    return Same("GetAllNodes rootOut", 0, wantRoot, rootOut);
+  }
+
+  bool CheckId(int32_t id) {
+    const bool has = m_.Has(id);
+    int32_t x = 0;
+    if (!Same("Exists", id, has ? 1 : 0, t_.Exists(id))) return false;
+    if (!Same("IsLeaf", id, has && !m_.First(id, &x) ? 1 : 0, t_.IsLeaf(id))) return false;
+    int32_t p = kLowId + static_cast<int32_t>(rng_() % (kHighId - kLowId + 1));
+    if (has && m_.HasParent(id) && rng_() % 2 == 0) p = m_.parent.at(id);
+    bool isChild = has && m_.HasParent(id) && m_.parent.at(id) == p;
+    if (!Same("IsChild", id, isChild ? 1 : 0, t_.IsChild(id, p))) return false;
+
+    // Single links.
+    for (int slot = kSlotGetParent; slot <= kSlotGetNextSibling; ++slot) {
+      int32_t want = 0;
+      int32_t wantOut = kSentinel;
+      if (!has) {
+        want = -1;
+      } else {
+        bool found = false;
+        switch (slot) {
+          case kSlotGetParent:
+            found = m_.HasParent(id);
+            if (found) wantOut = m_.parent.at(id);
+            break;
+          case kSlotGetLastChild:
+            found = !m_.kids.at(id).empty();
+            if (found) wantOut = m_.kids.at(id).back();
+            break;
+          case kSlotGetFirstChild:
+            found = m_.First(id, &wantOut);
+            break;
+          case kSlotGetPrevSibling:
+            found = m_.Prev(id, &wantOut);
+            break;
+          case kSlotGetNextSibling:
+            found = m_.Next(id, &wantOut);
+            break;
+        }
+        want = found ? 1 : 0;
+        if (!found) wantOut = kSentinel;
+      }
+      int32_t out = kSentinel;
+      bool useNull = rng_() % 8 == 0;
+      int32_t r = t_.Link(slot, id, useNull ? nullptr : &out);
+      if (!Same("link slot", id, want, r)) return false;
+      if (!useNull && !Same("link slot out", id, wantOut, out)) return false;
+    }
+
+    for (int slot : {kSlotGetPathFromRoot, kSlotGetPathToRoot, kSlotGetSiblings, kSlotGetLeaves,
+                     kSlotGetSiblingsWithSelf}) {
+      Answer a = ListAnswer(m_, slot, id);
+      if (!CheckBuffer("list slot", id, a, [&](int32_t* b, int32_t cap) {
+            return t_.List(slot, id, b, cap);
+          })) {
+        ADD_FAILURE() << "slot " << slot;
+        return false;
+      }
+    }
+    for (int32_t depth = -1; depth <= 4; ++depth) {
+      Answer a = DepthAnswer(m_, depth, id);
+      if (!CheckBuffer("GetNodesAtDepth", id, a, [&](int32_t* b, int32_t cap) {
+            return t_.GetNodesAtDepth(depth, id, b, cap);
+          })) {
+        ADD_FAILURE() << "depth " << depth;
+        return false;
+      }
+    }
+    std::vector<NodePair> want;
+    int32_t count = -1;
+    if (has) {
+      if (m_.First(id, &x)) m_.Pairs(x, &want);
+      count = static_cast<int32_t>(want.size());
+    }
+    return CheckPairs("GetDescendants", id, count, want, [&](NodePair* b, int32_t cap) {
+      return t_.GetDescendants(id, b, cap);
+    });
+  }
+
+  SlotTree t_;
+  Model& m_;
+  std::mt19937_64& rng_;
+  const std::string* context_ = nullptr;
+};
+
+class Driver {
+ public:
+  Driver(SlotTree t, uint64_t seed) : t_(t), rng_(seed), checker_(t, &m_, &rng_) {}
+
+  int32_t AnyId() { return kLowId + static_cast<int32_t>(rng_() % (kHighId - kLowId + 1)); }
+  // Usually a stored node, so that most edits are valid ones.
+  int32_t SomeNode() {
+    if (m_.kids.empty() || rng_() % 5 == 0) return AnyId();
+    auto it = m_.kids.begin();
+    std::advance(it, static_cast<ptrdiff_t>(rng_() % m_.kids.size()));
+    return it->first;
+  }
+  int32_t SomeChildOf(int32_t p) {
+    if (!m_.Has(p) || m_.kids.at(p).empty() || rng_() % 6 == 0) return SomeNode();
+    const V& r = m_.kids.at(p);
+    return r[rng_() % r.size()];
+  }
+
+  // One random edit on both sides; returns a description.
+  std::string Step() {
+    std::ostringstream d;
+    int32_t want = 0;
+    int32_t got = 0;
+    unsigned op = static_cast<unsigned>(rng_() % 100);
+    if (!m_.hasRoot && op < 60) op = 0;
+    if (op < 2) {
+      int32_t id = AnyId();
+      d << "SetRoot(" << id << ")";
+      want = m_.SetRoot(id);
+      got = t_.SetRoot(id);
+    } else if (op < 3) {
+      d << "Clear()";
+      want = m_.Clear();
+      got = t_.Clear();
+    } else if (op < 18) {
+      int32_t n = AnyId();
+      int32_t p = SomeNode();
+      d << "AppendChild(" << n << ", " << p << ")";
+      want = m_.Insert(n, p, 1);
+      got = t_.AppendChild(n, p);
+    } else if (op < 30) {
+      int32_t n = AnyId();
+      int32_t p = SomeNode();
+      d << "PrependChild(" << n << ", " << p << ")";
+      want = m_.Insert(n, p, 0);
+      got = t_.PrependChild(n, p);
+    } else if (op < 52) {
+      bool after = op < 41;
+      int32_t n = AnyId();
+      int32_t p = SomeNode();
+      int32_t r = SomeChildOf(p);
+      d << (after ? "InsertAfter(" : "InsertBefore(") << n << ", " << p << ", " << r << ")";
+      want = m_.InsertBy(n, p, r, after);
+      got = after ? t_.InsertAfter(n, p, r) : t_.InsertBefore(n, p, r);
+    } else if (op < 57) {
+      int32_t id = SomeNode();
+      if (id == m_.root && rng_() % 8 != 0) id = SomeNode();  // keep trees growing
+      d << "RemoveNode(" << id << ")";
+      want = m_.Remove(id);
+      got = t_.RemoveNode(id);
+    } else {
+      static const int kSlots[4] = {kSlotMoveToFirstChild, kSlotMoveToLastChild, kSlotMoveBefore,
+                                    kSlotMoveAfter};
+      static const char* kNames[4] = {"MoveToFirstChild", "MoveToLastChild", "MoveBefore",
+                                      "MoveAfter"};
+      int kind = static_cast<int>(rng_() % 4);
+      int32_t id = SomeNode();
+      int32_t dest = SomeNode();
+      d << kNames[kind] << "(" << id << ", " << dest << ")";
+      want = m_.Move(kind, id, dest);
+      got = t_.Move(kSlots[kind], id, dest);
+    }
+    d << " -> " << got;
+    if (got > 0) ++accepted_;
+    if (want != got) {
+      d << " (expected " << want << ")";
+      mismatch_ = true;
+    }
+    return d.str();
+  }
+
+  // Runs `steps` edits, checking everything after each one.
+  void Run(uint64_t steps, uint64_t seed) {
+    std::vector<std::string> recent;
+    uint64_t nodeSum = 0;
+    for (uint64_t i = 0; i < steps; ++i) {
+      std::string what = Step();
+      nodeSum += m_.kids.size();
+      recent.push_back(what);
+      if (recent.size() > 12) recent.erase(recent.begin());
+      std::ostringstream ctx;
+      ctx << "seed " << seed << " step " << i << " after " << what;
+      if (mismatch_) {
+        std::ostringstream history;
+        for (const std::string& r : recent) history << "\n  " << r;
+        FAIL() << ctx.str() << ": result differs; recent edits:" << history.str();
+      }
+      if (!checker_.CheckAll(ctx.str())) {
+        std::ostringstream history;
+        for (const std::string& r : recent) history << "\n  " << r;
+        FAIL() << "recent edits:" << history.str();
+      }
+    }
+    std::printf("%llu edits, %llu done, %.2f nodes on average\n",
+                static_cast<unsigned long long>(steps), static_cast<unsigned long long>(accepted_),
+                steps != 0 ? static_cast<double>(nodeSum) / static_cast<double>(steps) : 0.0);
+  }
+
+ private:
+  SlotTree t_;
+  Model m_;
+  std::mt19937_64 rng_;
+  Checker checker_;
+  bool mismatch_ = false;
+  uint64_t accepted_ = 0;
+};
+
+TEST(MapTreeModel, RandomEditsMatchTheModel) {
+  rodarove_test::ModuleExports e;
+  void* lib = rodarove_test::LoadModule(&e);
+  ASSERT_NE(lib, nullptr);
+  const uint64_t seed = EnvOr("RODAROVE_SEED", std::random_device{}());
+  const uint64_t steps = EnvOr("RODAROVE_MODEL_STEPS", 200000);
+  std::printf("map tree model check: RODAROVE_SEED=%llu RODAROVE_MODEL_STEPS=%llu\n",
+              static_cast<unsigned long long>(seed), static_cast<unsigned long long>(steps));
+  std::fflush(stdout);
+  void* o = e.CreateComponent(114, 0);
+  ASSERT_NE(o, nullptr);
+  SlotTree t(o);
+  Driver(t, seed).Run(steps, seed);
+  t.Release();
+}
+
+}  // namespace
