@@ -10,7 +10,7 @@
 
 namespace rodarove {
 
-constexpr int32_t kComponentFactoryId = 361;
+constexpr int32_t kFactoryComponentId = 361;
 
 // The factory instance: an IComponent (slots 0-4) with NotifyModuleIdle at
 // slot 10. Slots 5-9 belong to the factory and are not called here.

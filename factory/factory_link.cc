@@ -11,7 +11,7 @@ FactoryLink::FactoryLink() : instance(nullptr), factory(nullptr) {
   CopyRegistryPath(registryPath, kRegistryPathSize);
   LoadFactory(registryPath);
   if (factory != nullptr) {
-    instance = factory->AcquireFactory(kComponentFactoryId, registryPath);
+    instance = factory->AcquireFactory(kFactoryComponentId, registryPath);
     if (instance != nullptr) instance->SetAutoFree(1);
   }
 }
@@ -26,7 +26,7 @@ void FactoryLink::LoadFactory(const char* iniName) {
   }
   // The factory module's CreateComponent makes component 361 only, which is
   // a ComponentFactory.
-  factory = static_cast<IComponentFactory*>(CreateFactoryObject(module, kComponentFactoryId));
+  factory = static_cast<IComponentFactory*>(CreateFactoryObject(module, kFactoryComponentId));
   if (factory == nullptr) {
     FactoryDebugPrint("[Pavex_Error] Create ComponentFactory in PavFact.dll Fail\n");
   }

@@ -21,7 +21,7 @@ namespace {
 
 using rodarove::IComponentFactory;
 using rodarove::IFactoryInstance;
-using rodarove::kComponentFactoryId;
+using rodarove::kFactoryComponentId;
 
 std::atomic<int32_t> g_behaviour{kPavFactNormal};
 
@@ -83,7 +83,7 @@ std::string ModuleName(void* module) {
 template <typename Base>
 class StaticComponent : public Base {
  public:
-  int32_t GetComponentID() override { return kComponentFactoryId; }
+  int32_t GetComponentID() override { return kFactoryComponentId; }
   int32_t GetVersion() override { return 1; }
   void Release(int32_t) override {}
   int32_t GetAutoFree() override { return autoFree_.load(); }
@@ -123,7 +123,7 @@ class ComponentFactory final : public StaticComponent<IComponentFactory> {
     Record("AcquireFactory(%d, \"%s\")\n", static_cast<int>(componentId),
            registryPath != nullptr ? registryPath : "(null)");
     if (g_behaviour.load() == kPavFactAcquireReturnsNull) return nullptr;
-    if (componentId != kComponentFactoryId) return nullptr;
+    if (componentId != kFactoryComponentId) return nullptr;
     return &instance_;
   }
 
@@ -144,7 +144,7 @@ IComponent* CreateComponent(int32_t componentId, uint32_t creatorId) {
   Record("CreateComponent(%d, %u)\n", static_cast<int>(componentId),
          static_cast<unsigned>(creatorId));
   if (g_behaviour.load() == kPavFactCreateReturnsNull) return nullptr;
-  if (componentId != kComponentFactoryId) return nullptr;
+  if (componentId != kFactoryComponentId) return nullptr;
   return &Factory();
 }
 
