@@ -1,0 +1,297 @@
+// Randomized check of component 837 against ArrayTreeModel: random edits,
+// removals of inner nodes, re-insertion of removed IDs, children under IDs
+// that are not nodes, growth and refusals, all through the built library by
+// slot number. After every edit some answers are compared; every so often
+// all of them, with buffers of every kind of capacity.
+//
+// RODAROVE_SEED fixes the seed (printed on every run); RODAROVE_MODEL_STEPS
+// sets the number of operations (default 300000).
+#include <gtest/gtest.h>
+
+#include <cinttypes>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "tests/arraytree/array_slot_tree.h"
+#include "tests/arraytree/array_tree_model.h"
+
+namespace {
+
+using rodarove_test::ArraySlotTree;
+using rodarove_test::ArrayTreeModel;
+
+constexpr int32_t kSentinel = 0x5eed5eed;
+constexpr int kBufferSize = 96;
+
+uint64_t EnvOr(const char* name, uint64_t fallback) {
+  const char* v = std::getenv(name);
+  return v != nullptr && *v != '\0' ? std::strtoull(v, nullptr, 10) : fallback;
+}
+
+class ModelCheck {
+ public:
+  ModelCheck(uint64_t seed, int poolSize) : rng_(seed), pool_(poolSize) {
+    tree_ = rodarove_test::NewArrayTree();
+    for (int32_t i = 1; i <= pool_; ++i) ids_.push_back(i);
+    for (int32_t id : {998, 999, 1000, 1001, 1500, 1999, 2000, 2001, 2999, 3000, 4321}) {
+      ids_.push_back(id);
+    }
+  }
+  ~ModelCheck() {
+    if (tree_.object() != nullptr) tree_.Release();
+  }
+  bool ok() const { return tree_.object() != nullptr; }
+  uint64_t cyclic() const { return cyclic_; }
+
+  // One random edit, its result compared, then a few answers compared.
+  void Step(uint64_t n) {
+    Edit(n);
+    if (::testing::Test::HasFailure()) return;
+    for (int i = 0; i < 2; ++i) CompareSingles(AnyId());
+    CompareList(static_cast<int>(Rand(9)), AnyId());
+    if (n % 256 == 0) CompareAll();
+  }
+
+  void CompareAll() {
+    int32_t a = 7, b = 7;
+    ASSERT_EQ(tree_.GetRoot(&a), model_.GetRoot(&b));
+    ASSERT_EQ(a, b);
+    for (int32_t id : ids_) CompareSingles(id);
+    for (int32_t id : {0, -1, INT32_MIN, INT32_MAX, 6000, 5999}) CompareSingles(id);
+    for (int32_t id : ids_) {
+      for (int q = 0; q < 9; ++q) CompareList(q, id, kBufferSize);
+    }
+  }
+
+ private:
+  uint64_t Rand(uint64_t n) { return rng_() % n; }
+
+  int32_t AnyId() {
+    uint64_t r = Rand(100);
+    if (r < 90) return ids_[Rand(ids_.size())];
+    static const int32_t kOdd[] = {0, -1, -7, INT32_MIN, INT32_MAX, 178956000, 178956001};
+    return kOdd[Rand(sizeof(kOdd) / sizeof(kOdd[0]))];
+  }
+  // Mostly a node, when there is one.
+  int32_t NodeId() {
+    if (Rand(10) < 8) {
+      for (int tries = 0; tries < 8; ++tries) {
+        int32_t id = ids_[Rand(ids_.size())];
+        if (model_.Exists(id)) return id;
+      }
+    }
+    return AnyId();
+  }
+  int32_t ParentOf(int32_t id) {
+    int32_t p = 0;
+    if (Rand(10) < 8 && model_.InRange(id)) return model_.slot(id).parent;
+    return model_.GetParent(id, &p) == 1 ? p : AnyId();
+  }
+
+  void Edit(uint64_t n) {
+    uint64_t r = Rand(1000);
+    int32_t got = 0, want = 0;
+    std::string what;
+    char text[96];
+    if (r < 25) {
+      int32_t id = Rand(3) == 0 ? AnyId() : ids_[Rand(ids_.size())];
+      std::snprintf(text, sizeof text, "SetRoot(%d)", id);
+      got = tree_.SetRoot(id);
+      want = model_.SetRoot(id);
+    } else if (r < 28) {
+      std::snprintf(text, sizeof text, "Clear()");
+      got = tree_.Clear();
+      want = model_.Clear();
+    } else if (r < 300) {
+      int32_t id = AnyId();
+      int32_t p = Rand(4) == 0 ? AnyId() : NodeId();
+      bool append = Rand(2) == 0;
+      std::snprintf(text, sizeof text, "%s(%d, %d)", append ? "AppendChild" : "PrependChild", id, p);
+      got = append ? tree_.AppendChild(id, p) : tree_.PrependChild(id, p);
+      want = append ? model_.AppendChild(id, p) : model_.PrependChild(id, p);
+    } else if (r < 480) {
+      int32_t id = AnyId();
+      int32_t ref = NodeId();
+      int32_t p = ParentOf(ref);
+      bool after = Rand(2) == 0;
+      std::snprintf(text, sizeof text, "%s(%d, %d, %d)", after ? "InsertAfter" : "InsertBefore", id,
+                    p, ref);
+      got = after ? tree_.InsertAfter(id, p, ref) : tree_.InsertBefore(id, p, ref);
+      want = after ? model_.InsertAfter(id, p, ref) : model_.InsertBefore(id, p, ref);
+    } else if (r < 640) {
+      int32_t id = Rand(5) == 0 ? AnyId() : NodeId();
+      std::snprintf(text, sizeof text, "RemoveNode(%d)", id);
+      got = tree_.RemoveNode(id);
+      want = model_.RemoveNode(id);
+    } else {
+      int32_t id = NodeId();
+      int32_t dest = NodeId();
+      int kind = static_cast<int>(Rand(4));
+      std::snprintf(text, sizeof text, "Move slot %d (%d, %d)", kSlotMoveToFirstChild + kind, id,
+                    dest);
+      got = tree_.Move(kSlotMoveToFirstChild + kind, id, dest);
+      switch (kind) {
+        case 0: want = model_.MoveToFirstChild(id, dest); break;
+        case 1: want = model_.MoveToLastChild(id, dest); break;
+        case 2: want = model_.MoveBefore(id, dest); break;
+        default: want = model_.MoveAfter(id, dest); break;
+      }
+    }
+    what = text;
+    ASSERT_EQ(got, want) << "operation " << n << ": " << what;
+  }
+
+  void CompareSingles(int32_t id) {
+    ASSERT_EQ(tree_.Exists(id), model_.Exists(id)) << "Exists " << id;
+    ASSERT_EQ(tree_.IsLeaf(id), model_.IsLeaf(id)) << "IsLeaf " << id;
+    int32_t p = AnyId();
+    ASSERT_EQ(tree_.IsChild(id, p), model_.IsChild(id, p)) << "IsChild " << id << " " << p;
+    if (model_.InRange(id)) {
+      int32_t parent = model_.slot(id).parent;
+      ASSERT_EQ(tree_.IsChild(id, parent), model_.IsChild(id, parent));
+    }
+    for (int slot = kSlotGetParent; slot <= kSlotGetNextSibling; ++slot) {
+      int32_t a = kSentinel, b = kSentinel;
+      int32_t want = 0;
+      switch (slot) {
+        case kSlotGetParent: want = model_.GetParent(id, &b); break;
+        case kSlotGetLastChild: want = model_.GetLastChild(id, &b); break;
+        case kSlotGetFirstChild: want = model_.GetFirstChild(id, &b); break;
+        case kSlotGetPrevSibling: want = model_.GetPrevSibling(id, &b); break;
+        default: want = model_.GetNextSibling(id, &b); break;
+      }
+      ASSERT_EQ(tree_.Link(slot, id, &a), want) << "slot " << slot << " id " << id;
+      ASSERT_EQ(a, b) << "slot " << slot << " id " << id;
+    }
+  }
+
+  // Query q (0-8) on id with a random capacity, or the given one.
+  void CompareList(int q, int32_t id, int32_t capacity = -2) {
+    if (capacity == -2) {
+      static const int32_t kCaps[] = {-1, 0, 1, 2, 3, 5, 8, kBufferSize, INT32_MIN};
+      capacity = kCaps[Rand(sizeof(kCaps) / sizeof(kCaps[0]))];
+    }
+    // A capacity larger than the buffer is fine only with no buffer at all.
+    bool null = Rand(10) == 0;
+    std::vector<int32_t> a(2 * kBufferSize, kSentinel), b(2 * kBufferSize, kSentinel);
+    int32_t* pa = null ? nullptr : a.data();
+    int32_t* pb = null ? nullptr : b.data();
+    auto* qa = reinterpret_cast<NodePair*>(pa);
+    auto* qb = reinterpret_cast<NodePair*>(pb);
+    int32_t depth = static_cast<int32_t>(Rand(6)) - 1;
+    int32_t rootA = kSentinel, rootB = kSentinel;
+    int32_t got = 0, want = 0;
+    bool cyclic = false;
+    try {
+      switch (q) {
+        case 0: want = model_.GetPathFromRoot(id, pb, capacity); break;
+        case 1: want = model_.GetPathToRoot(id, pb, capacity); break;
+        case 2: want = model_.GetSiblings(id, pb, capacity); break;
+        case 3: want = model_.GetLeaves(id, pb, capacity); break;
+        case 4: want = model_.GetAllNodes(&rootB, qb, capacity); break;
+        case 5: want = model_.GetSiblingsWithSelf(id, pb, capacity); break;
+        case 6: want = model_.GetDescendants(id, qb, capacity); break;
+        case 7: want = model_.GetNodesAtDepth(depth, id, pb, capacity); break;
+        default: want = model_.GetAllNodes(nullptr, nullptr, 0); break;
+      }
+    } catch (ArrayTreeModel::Cyclic&) {
+      cyclic = true;
+    }
+    switch (q) {
+      case 0: got = tree_.List(kSlotGetPathFromRoot, id, pa, capacity); break;
+      case 1: got = tree_.List(kSlotGetPathToRoot, id, pa, capacity); break;
+      case 2: got = tree_.List(kSlotGetSiblings, id, pa, capacity); break;
+      case 3: got = tree_.List(kSlotGetLeaves, id, pa, capacity); break;
+      case 4: got = tree_.GetAllNodes(&rootA, qa, capacity); break;
+      case 5: got = tree_.List(kSlotGetSiblingsWithSelf, id, pa, capacity); break;
+      case 6: got = tree_.GetDescendants(id, qa, capacity); break;
+      case 7: got = tree_.GetNodesAtDepth(depth, id, pa, capacity); break;
+      default: got = tree_.GetAllNodes(nullptr, nullptr, 0); break;
+    }
+    // Pairs take two entries each.
+    int32_t limit = capacity <= 0 ? 0 : (q == 4 || q == 6 ? 2 * capacity : capacity);
+    if (cyclic) {
+      // No defined list; the walk must end, count sanely and stay in bounds.
+      ++cyclic_;
+      ASSERT_GE(got, -1);
+      ASSERT_LE(static_cast<int64_t>(got), static_cast<int64_t>(model_.slot_count()) + 1);
+      for (size_t k = static_cast<size_t>(limit); k < a.size(); ++k) ASSERT_EQ(a[k], kSentinel);
+      return;
+    }
+    ASSERT_EQ(got, want) << "query " << q << " id " << id << " capacity " << capacity
+                         << " depth " << depth << "\n" << Dump();
+    ASSERT_EQ(rootA, rootB);
+    for (size_t k = 0; k < a.size(); ++k) {
+      ASSERT_EQ(a[k], b[k]) << "query " << q << " id " << id << " capacity " << capacity
+                            << " depth " << depth << " entry word " << k;
+    }
+  }
+
+  // The model's slots that hold anything, for a failure message.
+  std::string Dump() {
+    std::string text;
+    char line[128];
+    int32_t root = 0;
+    std::snprintf(line, sizeof line, "root %d (%d)\n", model_.GetRoot(&root) ? root : 0,
+                  model_.GetRoot(nullptr));
+    text += line;
+    for (uint32_t id = 1; id < model_.slot_count(); ++id) {
+      const ArrayTreeModel::Slot& s = model_.slot(static_cast<int32_t>(id));
+      if (!s.used && !s.parent && !s.firstChild && !s.lastChild && !s.nextSibling &&
+          !s.prevSibling) {
+        continue;
+      }
+      std::snprintf(line, sizeof line, "%u: used %d parent %d first %d last %d prev %d next %d\n",
+                    id, s.used, s.parent, s.firstChild, s.lastChild, s.prevSibling,
+                    s.nextSibling);
+      text += line;
+    }
+    return text;
+  }
+
+  std::mt19937_64 rng_;
+  int pool_;
+  std::vector<int32_t> ids_;
+  ArraySlotTree tree_;
+  ArrayTreeModel model_;
+  uint64_t cyclic_ = 0;
+};
+
+TEST(ArrayTreeModelCheck, RandomOperationsMatchTheModel) {
+  uint64_t seed = EnvOr("RODAROVE_SEED", std::random_device{}());
+  uint64_t steps = EnvOr("RODAROVE_MODEL_STEPS", 300000);
+  std::printf("array tree model check: RODAROVE_SEED=%" PRIu64 " RODAROVE_MODEL_STEPS=%" PRIu64
+              "\n",
+              seed, steps);
+  std::fflush(stdout);
+  // Keeps the module's live table from emptying at every episode's end.
+  ArraySlotTree keeper = rodarove_test::NewArrayTree();
+  ASSERT_NE(keeper.object(), nullptr);
+  std::mt19937_64 episodes(seed);
+  uint64_t done = 0, cyclic = 0;
+  while (done < steps && !::testing::Test::HasFailure()) {
+    // Small pools crowd a few IDs (re-insertion, removed parents); larger
+    // ones grow bigger trees.
+    static const int kPools[] = {6, 12, 24, 48, 80};
+    int pool = kPools[episodes() % 5];
+    uint64_t length = 500 + episodes() % 6000;
+    ModelCheck check(episodes(), pool);
+    ASSERT_TRUE(check.ok());
+    for (uint64_t i = 0; i < length && done < steps; ++i, ++done) {
+      check.Step(done);
+      if (::testing::Test::HasFailure()) {
+        ADD_FAILURE() << "reproduce with RODAROVE_SEED=" << seed;
+        return;
+      }
+    }
+    check.CompareAll();
+    cyclic += check.cyclic();
+  }
+  keeper.Release();
+  std::printf("operations: %" PRIu64 ", queries on cyclic links: %" PRIu64 "\n", done, cyclic);
+}
+
+}  // namespace
