@@ -1,36 +1,44 @@
 #include "tests/factory/test_files.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <random>
 #include <string>
+#include <system_error>
 
 namespace rodarove_test {
 
+namespace fs = std::filesystem;
+
 TempFolder::TempFolder() {
-  const char* base = std::getenv("TMPDIR");
-  std::string pattern = std::string(base != nullptr && base[0] != '\0' ? base : "/tmp") +
-                        "/rodarove_factory_XXXXXX";
-  char* made = mkdtemp(&pattern[0]);
-  if (made != nullptr) path_ = made;
+  std::error_code ec;
+  fs::path base = fs::temp_directory_path(ec);
+  if (ec) base = ".";
+  std::random_device device;
+  static std::atomic<unsigned> counter{0};
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    fs::path candidate = base / ("rodarove_factory_" + std::to_string(device()) + "_" +
+                                 std::to_string(counter++));
+    if (fs::create_directory(candidate, ec) && !ec) {
+      path_ = candidate.generic_string();
+      return;
+    }
+  }
 }
 
 TempFolder::~TempFolder() {
   if (path_.empty()) return;
-  std::string cmd = "rm -rf '" + path_ + "'";
-  int ignored = std::system(cmd.c_str());
-  (void)ignored;
+  std::error_code ec;
+  fs::remove_all(path_, ec);
 }
 
 std::string TempFolder::Write(const std::string& name, const std::string& bytes) const {
   std::string full = Join(name);
-  for (size_t slash = full.find('/', path_.size() + 1); slash != std::string::npos;
-       slash = full.find('/', slash + 1)) {
-    mkdir(full.substr(0, slash).c_str(), 0700);
-  }
+  std::error_code ec;
+  fs::create_directories(fs::path(full).parent_path(), ec);
   WriteFile(full, bytes);
   return full;
 }
@@ -45,8 +53,7 @@ void WriteFile(const std::string& path, const std::string& bytes) {
 uint64_t TestSeed() {
   const char* text = std::getenv("RODAROVE_SEED");
   if (text != nullptr && text[0] != '\0') return std::strtoull(text, nullptr, 0);
-  return static_cast<uint64_t>(
-      std::chrono::steady_clock::now().time_since_epoch().count());
+  return static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
 }
 
 int ModelSteps(int fallback) {
