@@ -7,6 +7,8 @@ namespace rodarove_host {
 
 namespace {
 
+constexpr size_t kMaxIndent = 32;
+
 struct Level {
   int32_t node;
   bool hasNext;  // node has a next sibling: its column keeps a bar
@@ -62,7 +64,14 @@ std::string DrawTree(ITreeContainer* tree, int64_t maxDepth) {
   bool any = false;
   Walk(tree, maxDepth, [&](int32_t node, const std::vector<Level>& levels, bool repeated) {
     any = true;
-    for (size_t i = 0; i + 1 < levels.size(); ++i) out += levels[i].hasNext ? "|   " : "    ";
+    // Deep lines keep only their last kMaxIndent columns, so that the
+    // drawing grows with the number of nodes, not with depth squared.
+    size_t from = 0;
+    if (levels.size() > kMaxIndent) {
+      from = levels.size() - kMaxIndent;
+      out += "[depth " + std::to_string(levels.size()) + "] ";
+    }
+    for (size_t i = from; i + 1 < levels.size(); ++i) out += levels[i].hasNext ? "|   " : "    ";
     if (!levels.empty()) out += levels.back().hasNext ? "+-- " : "`-- ";
     out += std::to_string(node);
     if (repeated) out += " (seen before; not followed)";

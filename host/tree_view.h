@@ -13,6 +13,8 @@ namespace rodarove_host {
 // An indented text tree, one node a line, from the root down to maxDepth
 // levels below it (negative: no limit). A node met a second time is marked
 // and not followed again, so damaged links cannot make the walk endless.
+// Lines deeper than 32 levels start with "[depth N] " and show only the
+// last 32 columns.
 std::string DrawTree(ITreeContainer* tree, int64_t maxDepth);
 
 // The same walk as a Graphviz digraph named name.
