@@ -7,11 +7,12 @@
 namespace rodarove {
 
 FactoryLink::FactoryLink() : instance(nullptr), factory(nullptr) {
-  char registryPath[kRegistryPathSize] = {};
-  CopyRegistryPath(registryPath, kRegistryPathSize);
-  LoadFactory(registryPath);
+  // RegistryPath is written only under ModuleLock, which the caller holds
+  // for the whole notification, so it is read here directly. The factory
+  // gets the module's own buffer, which outlives the call.
+  LoadFactory(RegistryPath);
   if (factory != nullptr) {
-    instance = factory->AcquireFactory(kFactoryComponentId, registryPath);
+    instance = factory->AcquireFactory(kFactoryComponentId, RegistryPath);
     if (instance != nullptr) instance->SetAutoFree(1);
   }
 }
