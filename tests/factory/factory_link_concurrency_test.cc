@@ -15,6 +15,7 @@
 #include "rodarove/rodarove.h"
 #include "tests/component/probe_component.h"
 #include "tests/factory/test_files.h"
+#include "tests/support/debug_capture.h"
 
 namespace {
 
@@ -33,6 +34,7 @@ TEST(FactoryLinkConcurrency, NotificationsStayWholeAcrossThreads) {
   resetLog();
 
   const int rounds = rodarove_test::ModelSteps(200);
+  rodarove_test::DebugCapture capture;
   std::atomic<bool> stop{false};
   std::thread writer([&] {
     for (int i = 0; !stop.load(); ++i) SetDLLRegistry((i % 2 ? pathA : pathB).c_str());
@@ -49,6 +51,7 @@ TEST(FactoryLinkConcurrency, NotificationsStayWholeAcrossThreads) {
   for (std::thread& h : hosts) h.join();
   stop.store(true);
   writer.join();
+  std::string output = capture.Take();
   SetDLLRegistry(nullptr);
   EXPECT_EQ(PavexDllCanUnloadNow(), 1);
 
@@ -72,6 +75,9 @@ TEST(FactoryLinkConcurrency, NotificationsStayWholeAcrossThreads) {
     ++notifications;
   }
   EXPECT_GE(notifications, 1);
+  std::string expected;
+  for (int i = 0; i < notifications; ++i) expected += "[PavFact] Module idle: (no module)\n";
+  EXPECT_EQ(output, expected) << "one line per notification and no failure message";
 }
 
 }  // namespace
