@@ -53,11 +53,17 @@ class FactoryLinkTest : public testing::Test {
     ASSERT_EQ(symlink(RODAROVE_PAVFACT_PATH, Link("bin").c_str()), 0);
     ASSERT_EQ(symlink(RODAROVE_PAVFACT_PATH, Link("").c_str()), 0);
     hostDir_ = rodarove::HostDirectory();
+    // A run that stopped half-way may have left its files behind.
+    RemoveHostFiles();
+  }
+
+  void RemoveHostFiles() {
+    std::remove((hostDir_ + "/Pavex.ini").c_str());
+    std::remove((hostDir_ + "/relative_registry.ini").c_str());
   }
 
   void TearDown() override {
-    std::remove((hostDir_ + "/Pavex.ini").c_str());
-    std::remove((hostDir_ + "/relative_registry.ini").c_str());
+    RemoveHostFiles();
     SetDLLRegistry(nullptr);
     SetFactoryHandle(nullptr);
     setBehaviour_(kPavFactNormal);
