@@ -60,6 +60,10 @@ class ArraySlotTree {
     return CallSlot<int32_t>(o_, kSlotGetNodesAtDepth, depth, id, buffer, capacity);
   }
   int32_t Move(int slot, int32_t id, int32_t dest) { return CallSlot<int32_t>(o_, slot, id, dest); }
+  int32_t MoveToFirstChild(int32_t id, int32_t p) { return Move(kSlotMoveToFirstChild, id, p); }
+  int32_t MoveToLastChild(int32_t id, int32_t p) { return Move(kSlotMoveToLastChild, id, p); }
+  int32_t MoveBefore(int32_t id, int32_t ref) { return Move(kSlotMoveBefore, id, ref); }
+  int32_t MoveAfter(int32_t id, int32_t ref) { return Move(kSlotMoveAfter, id, ref); }
 
   // The whole list a query answers (count first, then a buffer that fits);
   // empty for a negative answer.
