@@ -31,6 +31,19 @@ constexpr int32_t kLowId = -3;
 constexpr int32_t kHighId = 8;  // IDs kLowId..kHighId, twelve of them
 constexpr int32_t kSentinel = 0x5A5A5A5A;
 
+// Default number of edits: a few seconds of checking, in every build.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr uint64_t kDefaultSteps = 40000;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+constexpr uint64_t kDefaultSteps = 40000;
+#else
+constexpr uint64_t kDefaultSteps = 200000;
+#endif
+#else
+constexpr uint64_t kDefaultSteps = 200000;
+#endif
+
 // The model: an obviously correct tree.
 struct Model {
   bool hasRoot = false;
@@ -544,7 +557,7 @@ TEST(MapTreeModel, RandomEditsMatchTheModel) {
   void* lib = rodarove_test::LoadModule(&e);
   ASSERT_NE(lib, nullptr);
   const uint64_t seed = EnvOr("RODAROVE_SEED", std::random_device{}());
-  const uint64_t steps = EnvOr("RODAROVE_MODEL_STEPS", 200000);
+  const uint64_t steps = EnvOr("RODAROVE_MODEL_STEPS", kDefaultSteps);
   std::printf("map tree model check: RODAROVE_SEED=%llu RODAROVE_MODEL_STEPS=%llu\n",
               static_cast<unsigned long long>(seed), static_cast<unsigned long long>(steps));
   std::fflush(stdout);
