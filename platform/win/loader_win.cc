@@ -1,5 +1,7 @@
 // Win32 side of the profile and module services used by the factory link.
 #include <windows.h>
+// windows.h maps GetProfileString to GetProfileStringA; ours is a plain function.
+#undef GetProfileString
 
 #include "platform/platform.h"
 
