@@ -1,0 +1,177 @@
+// Component 837 when memory runs out: the create function reports no
+// object, and an edit whose growth cannot be allocated refuses with 0 and
+// leaves every answer as it was. Allocations are made to fail on purpose,
+// each one in turn along the call.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <vector>
+
+#include "arraytree/array_tree_container.h"
+#include "component/component_base.h"
+#include "tests/arraytree/array_slot_tree.h"
+#include "tests/support/alloc_failure.h"
+
+namespace {
+
+using rodarove_test::ArraySlotTree;
+using rodarove_test::FailAllocation;
+using rodarove_test::StopFailing;
+
+// Every answer a host can see about IDs up to upTo, the slot count included.
+std::vector<int32_t> Snapshot(ArraySlotTree& t, int32_t upTo) {
+  std::vector<int32_t> s;
+  int32_t root = -5;
+  s.push_back(t.GetRoot(&root));
+  s.push_back(root);
+  for (int32_t k = 1000; k <= 40000; k += 1000) {
+    s.push_back(t.GetParent(k - 1, nullptr));
+    s.push_back(t.GetParent(k, nullptr));
+  }
+  for (int32_t id = 0; id <= upTo; ++id) {
+    s.push_back(t.Exists(id));
+    for (int slot = kSlotGetParent; slot <= kSlotGetNextSibling; ++slot) {
+      int32_t out = -5;
+      s.push_back(t.Link(slot, id, &out));
+      s.push_back(out);
+    }
+  }
+  int32_t count = 0;
+  for (const NodePair& p : t.AllPairs(&count)) {
+    s.push_back(p.id);
+    s.push_back(p.parent);
+  }
+  s.push_back(count);
+  return s;
+}
+
+struct Tree {
+  Tree() : object(rodarove::CreateArrayTreeContainer()), t(object) {}
+  ~Tree() {
+    if (object != nullptr) rodarove::DestroyUnrecordedComponent(object);
+  }
+  IComponent* object;
+  ArraySlotTree t;
+};
+
+TEST(ArrayTreeMemory, CreationReportsNoObjectWhenAnAllocationFails) {
+  FailAllocation(0);
+  IComponent* made = rodarove::CreateArrayTreeContainer();
+  size_t allocations = StopFailing();
+  ASSERT_NE(made, nullptr);
+  rodarove::DestroyUnrecordedComponent(made);
+  ASSERT_GE(allocations, 2u) << "the object and its first slots";
+  for (size_t n = 1; n <= allocations; ++n) {
+    FailAllocation(n);
+    IComponent* c = rodarove::CreateArrayTreeContainer();
+    StopFailing();
+    EXPECT_EQ(c, nullptr) << "allocation " << n;
+    if (c != nullptr) rodarove::DestroyUnrecordedComponent(c);
+  }
+}
+
+// Root 1 with children 2 and 3, 4 under 2, and 5 removed from under 3 with
+// its links left; the slot count raised to 10000.
+void Build(ArraySlotTree& t) {
+  ASSERT_EQ(t.SetRoot(1), 1);
+  ASSERT_EQ(t.AppendChild(2, 1), 1);
+  ASSERT_EQ(t.AppendChild(3, 1), 1);
+  ASSERT_EQ(t.AppendChild(4, 2), 1);
+  ASSERT_EQ(t.AppendChild(5, 3), 1);
+  ASSERT_EQ(t.AppendChild(6, 5), 1);
+  ASSERT_EQ(t.RemoveNode(5), 1);
+  ASSERT_EQ(t.AppendChild(9999, 4), 1);
+}
+
+TEST(ArrayTreeMemory, EveryGrowingEditRefusesCleanly) {
+  const std::vector<std::pair<const char*, std::function<int32_t(ArraySlotTree&, int32_t)>>> edits =
+      {
+          {"AppendChild", [](ArraySlotTree& t, int32_t id) { return t.AppendChild(id, 3); }},
+          {"AppendChild under a non-node",
+           [](ArraySlotTree& t, int32_t id) { return t.AppendChild(id, 7); }},
+          // Refused in any case (5 is not a node but has a child), after
+          // the growth when there is memory for it.
+          {"AppendChild under a removed node",
+           [](ArraySlotTree& t, int32_t id) { return t.AppendChild(id, 5); }},
+          {"PrependChild", [](ArraySlotTree& t, int32_t id) { return t.PrependChild(id, 1); }},
+          {"InsertAfter", [](ArraySlotTree& t, int32_t id) { return t.InsertAfter(id, 1, 2); }},
+          {"InsertBefore", [](ArraySlotTree& t, int32_t id) { return t.InsertBefore(id, 1, 3); }},
+          {"SetRoot", [](ArraySlotTree& t, int32_t id) {
+             t.RemoveNode(1);
+             return t.SetRoot(id);
+           }},
+      };
+  for (const auto& [name, edit] : edits) {
+    for (int32_t id : {10000, 25000}) {
+      // Sticky: the growth cannot be had at any size.
+      {
+        Tree tree;
+        ASSERT_NE(tree.object, nullptr);
+        Build(tree.t);
+        if (std::string(name) == "SetRoot") tree.t.RemoveNode(1);
+        std::vector<int32_t> before = Snapshot(tree.t, 12);
+        FailAllocation(1, true);
+        int32_t r = edit(tree.t, id);
+        StopFailing();
+        EXPECT_EQ(r, 0) << name << " " << id;
+        EXPECT_EQ(Snapshot(tree.t, 12), before) << name << " " << id;
+        EXPECT_EQ(tree.t.Exists(id), 0);
+      }
+      // Each allocation along the edit fails in turn; every call either
+      // refuses with nothing changed or succeeds.
+      if (std::string(name) == "AppendChild under a removed node") continue;
+      for (size_t n = 1;; ++n) {
+        Tree tree;
+        ASSERT_NE(tree.object, nullptr);
+        Build(tree.t);
+        if (std::string(name) == "SetRoot") tree.t.RemoveNode(1);
+        std::vector<int32_t> before = Snapshot(tree.t, 12);
+        FailAllocation(n);
+        int32_t r = edit(tree.t, id);
+        size_t made = StopFailing();
+        if (r == 0) {
+          EXPECT_EQ(Snapshot(tree.t, 12), before) << name << " " << id << " allocation " << n;
+        } else {
+          EXPECT_EQ(tree.t.Exists(id), 1);
+          EXPECT_EQ(tree.t.GetParent(id + 1, nullptr), 0) << "grown";
+        }
+        if (made < n) break;  // the edit ran without a failure
+        ASSERT_LT(n, 10u) << "an edit allocates a handful of times at most";
+      }
+    }
+  }
+}
+
+TEST(ArrayTreeMemory, ASmallerGrowthIsTriedWhenTheGeometricOneFails) {
+  Tree tree;
+  ASSERT_NE(tree.object, nullptr);
+  Build(tree.t);
+  FailAllocation(1);  // only the first
+  EXPECT_EQ(tree.t.AppendChild(10000, 1), 1);
+  EXPECT_EQ(StopFailing(), 2u);
+  EXPECT_EQ(tree.t.GetParent(10999, nullptr), 0);
+  EXPECT_EQ(tree.t.GetParent(11000, nullptr), -1);
+  // Queries and the other edits allocate nothing.
+  int32_t b[16];
+  NodePair p[16];
+  FailAllocation(1, true);
+  int32_t all = tree.t.GetAllNodes(nullptr, p, 16);
+  int32_t path = tree.t.List(kSlotGetPathToRoot, 6, b, 16);
+  int32_t atDepth = tree.t.GetNodesAtDepth(2, 1, b, 16);
+  int32_t leaves = tree.t.List(kSlotGetLeaves, 1, b, 16);
+  int32_t moved = tree.t.MoveToLastChild(4, 3);
+  int32_t removed = tree.t.RemoveNode(4);
+  int32_t added = tree.t.AppendChild(4, 2);
+  int32_t cleared = tree.t.Clear();
+  EXPECT_EQ(StopFailing(), 0u);
+  EXPECT_EQ(all, 6);
+  EXPECT_EQ(path, 2);
+  EXPECT_EQ(atDepth, 1);
+  EXPECT_EQ(leaves, 3);
+  EXPECT_EQ(moved, 1);
+  EXPECT_EQ(removed, 1);
+  EXPECT_EQ(added, 1);
+  EXPECT_EQ(cleared, 1);
+}
+
+}  // namespace
