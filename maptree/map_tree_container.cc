@@ -288,10 +288,12 @@ int32_t MapTreeContainer::PrependChild(int32_t newId, int32_t parentId) {
 
 int32_t MapTreeContainer::InsertAfter(int32_t newId, int32_t parentId, int32_t refId) {
   if (Find(newId) != kNone) return 0;
-  Index p = Find(parentId);
-  if (p == kNone) return 0;
+  // A reference node whose parent has ID parentId also proves that parentId
+  // is stored.
   Index ref = Find(refId);
-  if (ref == kNone || recs_[ref].parent != p) return 0;
+  if (ref == kNone || recs_[ref].parent == kNone) return 0;
+  Index p = recs_[ref].parent;
+  if (recs_[p].id != parentId) return 0;
   if (!ReserveOne()) return 0;
   LinkAfter(NewNode(newId, p), ref);
   return 1;
@@ -299,10 +301,12 @@ int32_t MapTreeContainer::InsertAfter(int32_t newId, int32_t parentId, int32_t r
 
 int32_t MapTreeContainer::InsertBefore(int32_t newId, int32_t parentId, int32_t refId) {
   if (Find(newId) != kNone) return 0;
-  Index p = Find(parentId);
-  if (p == kNone) return 0;
+  // A reference node whose parent has ID parentId also proves that parentId
+  // is stored.
   Index ref = Find(refId);
-  if (ref == kNone || recs_[ref].parent != p) return 0;
+  if (ref == kNone || recs_[ref].parent == kNone) return 0;
+  Index p = recs_[ref].parent;
+  if (recs_[p].id != parentId) return 0;
   if (!ReserveOne()) return 0;
   LinkBefore(NewNode(newId, p), ref);
   return 1;
@@ -423,11 +427,10 @@ int32_t MapTreeContainer::WalkPairs(Index top, NodePair* pairs, int32_t capacity
   // returning to `top`.
   int32_t count = 0;
   auto emitRow = [&](Index first) {
+    const int32_t parentId = recs_[recs_[first].parent].id;
     Index last = first;
     for (Index j = first; j != kNone; j = recs_[j].next) {
-      if (pairs != nullptr && count < capacity) {
-        pairs[count] = NodePair{recs_[j].id, recs_[recs_[j].parent].id};
-      }
+      if (pairs != nullptr && count < capacity) pairs[count] = NodePair{recs_[j].id, parentId};
       ++count;
       last = j;
     }
