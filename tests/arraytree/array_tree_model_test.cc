@@ -5,7 +5,7 @@
 // all of them, with buffers of every kind of capacity.
 //
 // RODAROVE_SEED fixes the seed (printed on every run); RODAROVE_MODEL_STEPS
-// sets the number of operations (default 300000).
+// sets the number of operations (default 200000).
 #include <gtest/gtest.h>
 
 #include <cinttypes>
@@ -262,7 +262,7 @@ class ModelCheck {
 
 TEST(ArrayTreeModelCheck, RandomOperationsMatchTheModel) {
   uint64_t seed = EnvOr("RODAROVE_SEED", std::random_device{}());
-  uint64_t steps = EnvOr("RODAROVE_MODEL_STEPS", 300000);
+  uint64_t steps = EnvOr("RODAROVE_MODEL_STEPS", 200000);
   std::printf("array tree model check: RODAROVE_SEED=%" PRIu64 " RODAROVE_MODEL_STEPS=%" PRIu64
               "\n",
               seed, steps);
