@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <exception>
 #include <new>
 
 #include "host/host_platform.h"
@@ -325,6 +326,9 @@ Interpreter::Status Interpreter::Execute(const std::vector<Token>& tokens, std::
     ok = (this->*command->run)(args, error);
   } catch (const std::bad_alloc&) {
     *error = "out of memory";
+    ok = false;
+  } catch (const std::exception& e) {
+    *error = std::string("failed: ") + e.what();
     ok = false;
   }
   current_ = outer;
