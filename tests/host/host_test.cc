@@ -203,6 +203,16 @@ TEST(HostPrompt, StandardInputRunsAsAScriptUnlessInteractive) {
       << r.output;
   EXPECT_NE(r.output.find("a.GetRoot() = 1: 5\n"), std::string::npos) << r.output;
 
+  std::string dir = MakeTempDir();
+  r = RunHost({"-"}, "create array as a\nset-root a 1\nappend a 2 1\ndot a \"t r.dot\"\n", dir);
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_NE(r.output.find("wrote the tree of a to t r.dot\n"), std::string::npos) << r.output;
+  std::string graph;
+  EXPECT_TRUE(ReadFile(dir + "/t r.dot", &graph));
+  EXPECT_EQ(graph, "digraph \"a\" {\n  node [shape=circle];\n  \"1\";\n  \"1\" -> \"2\";\n}\n");
+  unlink((dir + "/t r.dot").c_str());
+  rmdir(dir.c_str());
+
   r = RunHost({"-i"}, "help\n");
   EXPECT_NE(r.output.find("  at-depth C DEPTH ID [CAP|null]"), std::string::npos) << r.output;
   r = RunHost({"--help"});
