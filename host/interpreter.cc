@@ -16,6 +16,8 @@ namespace {
 
 // The most entries the host allocates for one buffer argument.
 constexpr int64_t kMaxCapacity = int64_t{1} << 24;
+// The argument count of commands that take the rest of the line.
+constexpr size_t kAnyNumber = static_cast<size_t>(-1);
 // The most nodes generate builds in one call.
 constexpr int64_t kMaxGenerate = 50000000;
 
@@ -165,7 +167,7 @@ const std::vector<Interpreter::Command>& Interpreter::Commands() {
   using I = Interpreter;
   static const std::vector<Command> commands = {
       {"help", "", 0, 0, -1, "", "list the commands", &I::Help},
-      {"echo", "TEXT...", 0, 1000, -1, "", "print the rest of the line", &I::Echo},
+      {"echo", "TEXT...", 0, kAnyNumber, -1, "", "print the rest of the line", &I::Echo},
       {"quit", "", 0, 0, -1, "", "end the program (also: exit)", &I::Quit},
       {"exit", "", 0, 0, -1, "", "", &I::Quit},
       {"create", "CLASS [CREATOR] [as NAME]", 1, 4, -1, "CreateComponent",
@@ -176,7 +178,7 @@ const std::vector<Interpreter::Command>& Interpreter::Commands() {
       {"dot", "C FILE", 2, 2, -1, "", "write C's tree to FILE as a Graphviz graph", &I::Dot},
       {"generate", "C COUNT [FANOUT]", 2, 3, -1, "",
        "on an empty tree: root 1, then node k under (k-2)/FANOUT+1, k = 2..COUNT", &I::Generate},
-      {"time", "COMMAND...", 1, 1000, -1, "", "run a command and print how long it took",
+      {"time", "COMMAND...", 1, kAnyNumber, -1, "", "run a command and print how long it took",
        &I::Time},
       {"id", "C", 1, 1, 0, "GetComponentID", "", &I::ComponentSlot},
       {"version", "C", 1, 1, 1, "GetVersion", "", &I::ComponentSlot},
