@@ -2,13 +2,17 @@
 // written in portable C++ (standard library only) so that any program can
 // compile it.
 //
-// The format: "[name]" starts a section (text after the ']' is ignored),
-// "key=value" is an entry, a line whose first non-blank character is ';' is
-// a comment; other lines are ignored. Section and key names are compared
-// without regard to ASCII case; blanks around names and values are dropped,
-// and one pair of matching quotes (' or ") around the whole value is
-// removed. Only the first section of a name is searched, and the first
-// matching key in it wins. CRLF and LF line ends both work.
+// The format: a line is ended by '\n' or '\r'. "[name]" starts a section
+// (the name ends at the line's last ']'; text after it is ignored),
+// "key=value" is an entry, and any other line is a key without a value,
+// which hides later keys of its name. ';' starts no comment: a line
+// ";x=1" is the key ";x". Lines before the first section form a nameless
+// section. Section and key names, also the ones asked for, are compared
+// without regard to ASCII case and without their surrounding blanks; blanks
+// around values are dropped, and matching quotes (' or ") around a value
+// are removed; as on Windows, a buffer whose size equals the length of the
+// value with one of its quotes gets one character less. Only the first
+// section of a name is searched, and the first matching key in it wins.
 #ifndef RODAROVE_PLATFORM_POSIX_INI_READER_H_
 #define RODAROVE_PLATFORM_POSIX_INI_READER_H_
 
