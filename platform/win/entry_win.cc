@@ -7,16 +7,21 @@
 
 #include "module/module_lifecycle.h"
 
+// Reports success for every notification. Nothing may leave through the
+// loader, so any exception stops here.
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID /*reserved*/) {
-  switch (reason) {
-    case DLL_PROCESS_ATTACH:
-      rodarove::OnProcessAttach(static_cast<rodarove::platform::ModuleHandle>(instance));
-      break;
-    case DLL_PROCESS_DETACH:
-      rodarove::OnProcessDetach();
-      break;
-    default:  // thread attach and detach: nothing
-      break;
+  try {
+    switch (reason) {
+      case DLL_PROCESS_ATTACH:
+        rodarove::OnProcessAttach(static_cast<rodarove::platform::ModuleHandle>(instance));
+        break;
+      case DLL_PROCESS_DETACH:
+        rodarove::OnProcessDetach();
+        break;
+      default:  // thread attach and detach: nothing
+        break;
+    }
+  } catch (...) {
   }
   return TRUE;
 }

@@ -2,7 +2,9 @@
 // DBG_PRINTEXCEPTION_C (parameters: length with terminator, string) before
 // it does anything else; a vectored handler sees that exception first, in
 // the thread that printed, for every module of the process. The handler
-// copies the text and lets OutputDebugStringA go on as usual.
+// copies the text and lets OutputDebugStringA go on as usual. (Under a
+// debugger the debugger takes the exception first and nothing is captured;
+// leak_report_debugger_test is the test that plays the debugger.)
 #include <windows.h>
 
 #include <cstring>
