@@ -1,7 +1,6 @@
 // Notifications from several host threads at once, while other threads
 // change the registry path: every notification is a whole, ordered sequence
 // of calls with one of the paths set, never a torn one.
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -16,20 +15,22 @@
 #include "tests/component/probe_component.h"
 #include "tests/factory/test_files.h"
 #include "tests/support/debug_capture.h"
+#include "tests/support/module_loader.h"
 
 namespace {
 
 TEST(FactoryLinkConcurrency, NotificationsStayWholeAcrossThreads) {
   rodarove_test::RegisterProbeComponent();
-  void* pavfact = dlopen(RODAROVE_PAVFACT_PATH, RTLD_NOW | RTLD_LOCAL);
+  void* pavfact = rodarove_test::LoadLibraryAt(RODAROVE_PAVFACT_PATH);
   ASSERT_NE(pavfact, nullptr);
-  auto getLog = reinterpret_cast<PavFactGetCallLogFn>(dlsym(pavfact, "PavFactGetCallLog"));
-  auto resetLog = reinterpret_cast<PavFactResetCallLogFn>(dlsym(pavfact, "PavFactResetCallLog"));
+  auto getLog = reinterpret_cast<PavFactGetCallLogFn>(rodarove_test::FindSymbol(pavfact, "PavFactGetCallLog"));
+  auto resetLog = reinterpret_cast<PavFactResetCallLogFn>(rodarove_test::FindSymbol(pavfact, "PavFactResetCallLog"));
   ASSERT_TRUE(getLog && resetLog);
 
   rodarove_test::TempFolder tmp;
-  const std::string pathA = tmp.Write("a.ini", std::string("[361]\nDLL=") + RODAROVE_PAVFACT_PATH + "\n");
-  const std::string pathB = tmp.Write("b.ini", std::string("[361]\nDLL=") + RODAROVE_PAVFACT_PATH + "\n");
+  const std::string dll = rodarove_test::NativePath(RODAROVE_PAVFACT_PATH);
+  const std::string pathA = tmp.Write("a.ini", "[361]\nDLL=" + dll + "\n");
+  const std::string pathB = tmp.Write("b.ini", "[361]\nDLL=" + dll + "\n");
   SetDLLRegistry(pathA.c_str());
   resetLog();
 

@@ -2,7 +2,6 @@
 // it: locally, globally (RODAROVE_LOAD_MODE=global), or after PavFact was
 // loaded globally (RODAROVE_LOAD_MODE=pavfact-first). Both libraries export
 // CreateComponent; each must keep reaching its own.
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -30,16 +29,16 @@ class FactoryThroughModule : public testing::Test {
   static void SetUpTestSuite() {
     std::string mode = LoadMode();
     std::printf("RODAROVE_LOAD_MODE=%s\n", mode.c_str());
-    if (mode == "pavfact-first") dlopen(RODAROVE_PAVFACT_PATH, RTLD_NOW | RTLD_GLOBAL);
+    if (mode == "pavfact-first") rodarove_test::LoadLibraryAt(RODAROVE_PAVFACT_PATH, true);
     module_ = rodarove_test::LoadModule(&e_, rodarove_test::BuiltModulePath(), mode == "global");
-    pavfact_ = dlopen(RODAROVE_PAVFACT_PATH, RTLD_NOW | RTLD_LOCAL);
+    pavfact_ = rodarove_test::LoadLibraryAt(RODAROVE_PAVFACT_PATH);
   }
 
   void SetUp() override {
     ASSERT_NE(module_, nullptr);
     ASSERT_NE(pavfact_, nullptr);
-    getLog_ = reinterpret_cast<PavFactGetCallLogFn>(dlsym(pavfact_, "PavFactGetCallLog"));
-    resetLog_ = reinterpret_cast<PavFactResetCallLogFn>(dlsym(pavfact_, "PavFactResetCallLog"));
+    getLog_ = reinterpret_cast<PavFactGetCallLogFn>(rodarove_test::FindSymbol(pavfact_, "PavFactGetCallLog"));
+    resetLog_ = reinterpret_cast<PavFactResetCallLogFn>(rodarove_test::FindSymbol(pavfact_, "PavFactResetCallLog"));
     ASSERT_TRUE(getLog_ && resetLog_);
     ASSERT_EQ(e_.PavexDllCanUnloadNow(), 1);
   }
@@ -96,7 +95,8 @@ void* FactoryThroughModule::module_ = nullptr;
 void* FactoryThroughModule::pavfact_ = nullptr;
 
 TEST_F(FactoryThroughModule, IniFileNamesTheFactory) {
-  std::string ini = tmp_.Write("p.ini", std::string("[361]\nDLL=") + RODAROVE_PAVFACT_PATH + "\n");
+  std::string ini =
+      tmp_.Write("p.ini", "[361]\nDLL=" + rodarove_test::NativePath(RODAROVE_PAVFACT_PATH) + "\n");
   e_.SetDLLRegistry(ini.c_str());
   IComponent* c = Create();
   ASSERT_NE(c, nullptr);
@@ -108,7 +108,7 @@ TEST_F(FactoryThroughModule, IniFileNamesTheFactory) {
   IComponent* again = Create();
   ASSERT_NE(again, nullptr);
   auto pavCreate =
-      reinterpret_cast<IComponent* (*)(int32_t, uint32_t)>(dlsym(pavfact_, "CreateComponent"));
+      reinterpret_cast<IComponent* (*)(int32_t, uint32_t)>(rodarove_test::FindSymbol(pavfact_, "CreateComponent"));
   ASSERT_NE(pavCreate, nullptr);
   EXPECT_EQ(pavCreate(114, 0), nullptr);
   IComponent* factory = pavCreate(361, 0);

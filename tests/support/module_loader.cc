@@ -6,6 +6,8 @@ namespace rodarove_test {
 
 const char* BuiltModulePath() { return RODAROVE_LIBRARY_PATH; }
 
+std::string NativePath(const std::string& path) { return path; }
+
 void* LoadLibraryAt(const std::string& path, bool global) {
   return dlopen(path.c_str(), RTLD_NOW | (global ? RTLD_GLOBAL : RTLD_LOCAL));
 }

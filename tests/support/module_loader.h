@@ -22,6 +22,11 @@ struct ModuleExports {
 // The module built with the tests.
 const char* BuiltModulePath();
 
+// A path from the build system as the running system spells it: unchanged
+// on POSIX; on Windows with backslashes, and a leading '/' (a host path
+// under Wine) on drive Z:.
+std::string NativePath(const std::string& path);
+
 // Loads a library; global makes its symbols available to later loads (POSIX).
 void* LoadLibraryAt(const std::string& path, bool global = false);
 void* FindSymbol(void* library, const char* name);

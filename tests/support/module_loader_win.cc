@@ -8,26 +8,24 @@
 
 namespace rodarove_test {
 
-namespace {
 // The build system hands over host paths. Under Wine the host's root is
 // drive Z:, so a path that starts with '/' becomes Z:\...; everything else is
 // passed on with its slashes turned into backslashes.
-std::string ToWindowsPath(const std::string& path) {
+std::string NativePath(const std::string& path) {
   std::string out = (!path.empty() && path[0] == '/') ? "Z:" + path : path;
   for (char& c : out) {
     if (c == '/') c = '\\';
   }
   return out;
 }
-}  // namespace
 
 const char* BuiltModulePath() {
-  static const std::string path = ToWindowsPath(RODAROVE_LIBRARY_PATH);
+  static const std::string path = NativePath(RODAROVE_LIBRARY_PATH);
   return path.c_str();
 }
 
 void* LoadLibraryAt(const std::string& path, bool /*global: no such thing on Windows*/) {
-  return reinterpret_cast<void*>(::LoadLibraryA(ToWindowsPath(path).c_str()));
+  return reinterpret_cast<void*>(::LoadLibraryA(NativePath(path).c_str()));
 }
 
 void* FindSymbol(void* library, const char* name) {
