@@ -67,6 +67,18 @@ if ! cmake --build "$build" -j "$jobs" >"$build/build.log" 2>&1; then
   exit 1
 fi
 
+# What the DLLs export and import (dll_image_test checks it).
+objdump=$(command -v x86_64-w64-mingw32-objdump || true)
+if [ -n "$objdump" ]; then
+  for dll in "$build/rodarove.dll" "$build/PavFact.dll"; do
+    [ -f "$dll" ] || continue
+    dump=$("$objdump" -p "$dll")
+    exports=$(echo "$dump" | sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/s/^[[:space:]]*\[ *[0-9]*\] //p' | tr '\n' ' ')
+    imports=$(echo "$dump" | sed -n 's/.*DLL Name: //p' | sort -u | tr '\n' ' ')
+    echo "== windows: $(basename "$dll") exports: $exports| imports: $imports"
+  done
+fi
+
 # Wine's prefix lives in the build folder; its own diagnostics are off, and
 # it is told not to offer Mono or Gecko.
 export WINEPREFIX="$build/wineprefix"
