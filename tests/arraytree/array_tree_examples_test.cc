@@ -4,17 +4,9 @@
 // must leave the tree as it was.
 #include <gtest/gtest.h>
 
-#include <ostream>
 #include <vector>
 
 #include "tests/arraytree/array_slot_tree.h"
-
-inline bool operator==(const NodePair& a, const NodePair& b) {
-  return a.id == b.id && a.parent == b.parent;
-}
-inline void PrintTo(const NodePair& p, std::ostream* os) {
-  *os << "(" << p.id << ", " << p.parent << ")";
-}
 
 namespace {
 
