@@ -140,18 +140,24 @@ int32_t ArrayTreeContainer::PrependChild(int32_t newId, int32_t parentId) {
   return 1;
 }
 
-int32_t ArrayTreeContainer::InsertAfter(int32_t newId, int32_t parentId, int32_t refId) {
-  if (newId == 0) return 0;
-  if (!MakeRoomFor(newId)) return 0;
+bool ArrayTreeContainer::AcceptsInsertBeside(int32_t newId, int32_t parentId, int32_t refId) {
+  if (newId == 0) return false;
+  if (!MakeRoomFor(newId)) return false;
   if (static_cast<uint32_t>(parentId) >= slotCount_ ||
       static_cast<uint32_t>(refId) >= slotCount_) {
-    return 0;
+    return false;
   }
   // Slot 0 is never used, so a parent or reference of 0 is refused here.
+  const TreeSlot& parent = SlotOf(parentId);
+  const TreeSlot& ref = SlotOf(refId);
+  if (parent.used == 0 || ref.used == 0 || ref.parent != parentId) return false;
+  return slots_[newId].used == 0 && parentId != newId;
+}
+
+int32_t ArrayTreeContainer::InsertAfter(int32_t newId, int32_t parentId, int32_t refId) {
+  if (!AcceptsInsertBeside(newId, parentId, refId)) return 0;
   TreeSlot& parent = SlotOf(parentId);
   TreeSlot& ref = SlotOf(refId);
-  if (parent.used == 0 || ref.used == 0 || ref.parent != parentId) return 0;
-  if (slots_[newId].used != 0 || parentId == newId) return 0;
   TreeSlot& slot = slots_[newId];
   slot.used = 1;
   slot.parent = parentId;
@@ -166,16 +172,9 @@ int32_t ArrayTreeContainer::InsertAfter(int32_t newId, int32_t parentId, int32_t
 }
 
 int32_t ArrayTreeContainer::InsertBefore(int32_t newId, int32_t parentId, int32_t refId) {
-  if (newId == 0) return 0;
-  if (!MakeRoomFor(newId)) return 0;
-  if (static_cast<uint32_t>(parentId) >= slotCount_ ||
-      static_cast<uint32_t>(refId) >= slotCount_) {
-    return 0;
-  }
+  if (!AcceptsInsertBeside(newId, parentId, refId)) return 0;
   TreeSlot& parent = SlotOf(parentId);
   TreeSlot& ref = SlotOf(refId);
-  if (parent.used == 0 || ref.used == 0 || ref.parent != parentId) return 0;
-  if (slots_[newId].used != 0 || parentId == newId) return 0;
   TreeSlot& slot = slots_[newId];
   slot.used = 1;
   slot.parent = parentId;

@@ -120,6 +120,9 @@ class ArrayTreeContainer final : public ComponentBase<kArrayTreeComponentId> {
   // Takes node `id` out of its parent's child list; its own links stay.
   // Callers have checked CanDetach.
   void DetachNode(int32_t id);
+  // The tests InsertAfter and InsertBefore share, after growing the array
+  // for newId: true when newId may go beside refId under parentId.
+  bool AcceptsInsertBeside(int32_t newId, int32_t parentId, int32_t refId);
   // The slot of an ID already tested to be below slotCount_ (0 included).
   TreeSlot& SlotOf(int32_t id) { return slots_[static_cast<uint32_t>(id)]; }
 
