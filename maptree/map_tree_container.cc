@@ -506,44 +506,36 @@ int32_t MapTreeContainer::GetNodesAtDepth(int32_t depth, int32_t id, int32_t* bu
 // itself included. So no move can make a cycle, and no refused move leaves
 // a trace.
 
-int32_t MapTreeContainer::MoveToFirstChild(int32_t id, int32_t newParentId) {
+int32_t MapTreeContainer::MoveNode(int32_t id, int32_t destId, MovePlace place) {
   Index i = MovableNode(id);
   if (i == kNone) return 0;
-  Index p = Find(newParentId);
-  if (p == kNone || IsSelfOrAncestor(i, p)) return 0;
+  bool besideReference = place == MovePlace::kBefore || place == MovePlace::kAfter;
+  Index dest = besideReference ? MovableNode(destId) : Find(destId);
+  if (dest == kNone || IsSelfOrAncestor(i, dest)) return 0;
   Unlink(i);
-  LinkFirst(i, p);
+  switch (place) {
+    case MovePlace::kFirstChild: LinkFirst(i, dest); break;
+    case MovePlace::kLastChild: LinkLast(i, dest); break;
+    case MovePlace::kBefore: LinkBefore(i, dest); break;
+    case MovePlace::kAfter: LinkAfter(i, dest); break;
+  }
   return 1;
+}
+
+int32_t MapTreeContainer::MoveToFirstChild(int32_t id, int32_t newParentId) {
+  return MoveNode(id, newParentId, MovePlace::kFirstChild);
 }
 
 int32_t MapTreeContainer::MoveToLastChild(int32_t id, int32_t newParentId) {
-  Index i = MovableNode(id);
-  if (i == kNone) return 0;
-  Index p = Find(newParentId);
-  if (p == kNone || IsSelfOrAncestor(i, p)) return 0;
-  Unlink(i);
-  LinkLast(i, p);
-  return 1;
+  return MoveNode(id, newParentId, MovePlace::kLastChild);
 }
 
 int32_t MapTreeContainer::MoveBefore(int32_t id, int32_t refId) {
-  Index i = MovableNode(id);
-  if (i == kNone) return 0;
-  Index ref = MovableNode(refId);
-  if (ref == kNone || IsSelfOrAncestor(i, ref)) return 0;
-  Unlink(i);
-  LinkBefore(i, ref);
-  return 1;
+  return MoveNode(id, refId, MovePlace::kBefore);
 }
 
 int32_t MapTreeContainer::MoveAfter(int32_t id, int32_t refId) {
-  Index i = MovableNode(id);
-  if (i == kNone) return 0;
-  Index ref = MovableNode(refId);
-  if (ref == kNone || IsSelfOrAncestor(i, ref)) return 0;
-  Unlink(i);
-  LinkAfter(i, ref);
-  return 1;
+  return MoveNode(id, refId, MovePlace::kAfter);
 }
 
 }  // namespace rodarove

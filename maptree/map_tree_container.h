@@ -119,6 +119,10 @@ class MapTreeContainer final : public ComponentBase<kMapTreeComponentId> {
   // Common refusals of the moves: the index of id when it may be moved
   // (a non-root node), else kNone.
   Index MovableNode(int32_t id) const;
+  // The four moves: refuses as described in the .cc, else detaches id and
+  // links it as first or last child of destId, or before or after it.
+  enum class MovePlace { kFirstChild, kLastChild, kBefore, kAfter };
+  int32_t MoveNode(int32_t id, int32_t destId, MovePlace place);
 
   // Writes the row that starts at `first` (a whole child list) from list
   // position `pos` on; returns the row's length.
