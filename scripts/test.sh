@@ -15,6 +15,19 @@ passed=0
 failed=0
 status=0
 
+# count_results NAME OUTPUT RC: adds the ctest summary in OUTPUT to the
+# totals; a failing RC without a counted failure counts as one.
+count_results() {
+  local name=$1 out=$2 rc=$3 total bad
+  total=$(echo "$out" | sed -n 's/.*tests failed out of \([0-9]*\).*/\1/p' | tail -1)
+  bad=$(echo "$out" | sed -n 's/.*, \([0-9]*\) tests failed out of.*/\1/p' | tail -1)
+  total=${total:-0}; bad=${bad:-0}
+  [ "$rc" -ne 0 ] && [ "$bad" -eq 0 ] && bad=1
+  passed=$((passed + total - bad)); failed=$((failed + bad))
+  [ "$rc" -ne 0 ] && status=1
+  echo "== $name: $((total - bad)) passed, $bad failed"
+}
+
 # run_suite NAME BUILD_DIR CTEST_ARGS -- CMAKE_ARGS...
 run_suite() {
   local name=$1 dir=$2 ctest_args=$3
@@ -37,14 +50,7 @@ run_suite() {
   out=$(ctest --test-dir "$dir" -j "$jobs" --output-on-failure $ctest_args 2>&1)
   local rc=$?
   echo "$out" | tail -n 40
-  local total bad
-  total=$(echo "$out" | sed -n 's/.*tests failed out of \([0-9]*\).*/\1/p' | tail -1)
-  bad=$(echo "$out" | sed -n 's/.*, \([0-9]*\) tests failed out of.*/\1/p' | tail -1)
-  total=${total:-0}; bad=${bad:-0}
-  [ "$rc" -ne 0 ] && [ "$bad" -eq 0 ] && bad=1
-  passed=$((passed + total - bad)); failed=$((failed + bad))
-  [ "$rc" -ne 0 ] && status=1
-  echo "== $name: $((total - bad)) passed, $bad failed"
+  count_results "$name" "$out" "$rc"
 }
 
 mkdir -p build
@@ -62,12 +68,7 @@ if [ -f scripts/test-windows.sh ]; then
   if echo "$win_out" | grep -q "Windows suite skipped"; then
     [ "${CI:-}" = true ] && { echo "== windows: skipped, which CI does not allow"; status=1; failed=$((failed + 1)); }
   else
-    total=$(echo "$win_out" | sed -n 's/.*tests failed out of \([0-9]*\).*/\1/p' | tail -1)
-    bad=$(echo "$win_out" | sed -n 's/.*, \([0-9]*\) tests failed out of.*/\1/p' | tail -1)
-    total=${total:-0}; bad=${bad:-0}
-    [ "$win_rc" -ne 0 ] && [ "$bad" -eq 0 ] && bad=1
-    passed=$((passed + total - bad)); failed=$((failed + bad))
-    [ "$win_rc" -ne 0 ] && status=1
+    count_results windows "$win_out" "$win_rc"
   fi
 fi
 
