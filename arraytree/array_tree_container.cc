@@ -103,41 +103,38 @@ int32_t ArrayTreeContainer::Clear() {
 // ---------------------------------------------------------------------------
 // Edits
 
-int32_t ArrayTreeContainer::AppendChild(int32_t newId, int32_t parentId) {
-  if (newId == 0 || parentId == 0) return 0;
-  if (!MakeRoomFor(newId)) return 0;
+bool ArrayTreeContainer::AcceptsChild(int32_t newId, int32_t parentId) {
+  if (newId == 0 || parentId == 0) return false;
+  if (!MakeRoomFor(newId)) return false;
   // The parent need only be in range; it need not be a node.
-  if (static_cast<uint32_t>(parentId) >= slotCount_) return 0;
-  if (slots_[newId].used != 0 || parentId == newId) return 0;
-  TreeSlot& parent = slots_[parentId];
-  if (parent.firstChild != 0) {
-    // The new slot is filled by InsertAfter only when it accepts, so a
-    // refusal leaves nothing behind.
-    return InsertAfter(newId, parentId, parent.lastChild);
-  }
+  if (static_cast<uint32_t>(parentId) >= slotCount_) return false;
+  return slots_[newId].used == 0 && parentId != newId;
+}
+
+int32_t ArrayTreeContainer::MakeOnlyChild(int32_t newId, int32_t parentId) {
   TreeSlot& slot = slots_[newId];
   slot = TreeSlot{};
   slot.used = 1;
   slot.parent = parentId;
-  parent.firstChild = newId;
-  parent.lastChild = newId;
+  slots_[parentId].firstChild = newId;
+  slots_[parentId].lastChild = newId;
   return 1;
 }
 
+// When the parent has children, the new slot is filled by InsertAfter or
+// InsertBefore only when it accepts, so a refusal leaves nothing behind.
+int32_t ArrayTreeContainer::AppendChild(int32_t newId, int32_t parentId) {
+  if (!AcceptsChild(newId, parentId)) return 0;
+  const TreeSlot& parent = slots_[parentId];
+  if (parent.firstChild != 0) return InsertAfter(newId, parentId, parent.lastChild);
+  return MakeOnlyChild(newId, parentId);
+}
+
 int32_t ArrayTreeContainer::PrependChild(int32_t newId, int32_t parentId) {
-  if (newId == 0 || parentId == 0) return 0;
-  if (!MakeRoomFor(newId)) return 0;
-  if (static_cast<uint32_t>(parentId) >= slotCount_) return 0;
-  if (slots_[newId].used != 0 || parentId == newId) return 0;
-  TreeSlot& parent = slots_[parentId];
+  if (!AcceptsChild(newId, parentId)) return 0;
+  const TreeSlot& parent = slots_[parentId];
   if (parent.firstChild != 0) return InsertBefore(newId, parentId, parent.firstChild);
-  TreeSlot& slot = slots_[newId];
-  slot = TreeSlot{};
-  slot.used = 1;
-  slot.parent = parentId;
-  parent.firstChild = newId;
-  parent.lastChild = newId;
-  return 1;
+  return MakeOnlyChild(newId, parentId);
 }
 
 bool ArrayTreeContainer::AcceptsInsertBeside(int32_t newId, int32_t parentId, int32_t refId) {

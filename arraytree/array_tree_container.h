@@ -120,6 +120,11 @@ class ArrayTreeContainer final : public ComponentBase<kArrayTreeComponentId> {
   // Takes node `id` out of its parent's child list; its own links stay.
   // Callers have checked CanDetach.
   void DetachNode(int32_t id);
+  // The tests AppendChild and PrependChild share, after growing the array
+  // for newId: true when newId may become a child of parentId.
+  bool AcceptsChild(int32_t newId, int32_t parentId);
+  // Fills newId's slot as the only child of parentId; returns 1.
+  int32_t MakeOnlyChild(int32_t newId, int32_t parentId);
   // The tests InsertAfter and InsertBefore share, after growing the array
   // for newId: true when newId may go beside refId under parentId.
   bool AcceptsInsertBeside(int32_t newId, int32_t parentId, int32_t refId);
