@@ -28,7 +28,7 @@ rodarove_ensure_packages cmake g++ ninja-build dpkg-dev "${cross_packages[@]}"
 # package NAME BUILD_DIR CMAKE_ARGS...: configures and builds BUILD_DIR,
 # runs cpack there and moves the packages into dist/.
 package() {
-  local name=$1 dir=$2
+  local name=$1 dir=$root/$2
   shift 2
   echo "== $name: building in $dir"
   mkdir -p "$dir"
