@@ -1,5 +1,7 @@
 # Helpers of the install and package tests (cmake -P scripts).
 
+set(RODAROVE_INSTALL_TESTS_DIR ${CMAKE_CURRENT_LIST_DIR})
+
 # What the embedding examples (examples/embed) print on standard output.
 set(RODAROVE_LOAD_MODULE_OUTPUT "append: 1 then 0; parent of 99: -1
 path from 4 to the root (3): 4 2 1
@@ -77,19 +79,40 @@ function(rodarove_single_file out_var pattern)
   set(${out_var} ${found} PARENT_SCOPE)
 endfunction()
 
+# rodarove_build_examples(BUILD_DIR CMAKE_ARGS...): configures examples/embed
+# in BUILD_DIR with the test's GENERATOR (and MAKE_PROGRAM), warnings as
+# errors and no package registry, then builds it.
+function(rodarove_build_examples dir)
+  set(args -G ${GENERATOR})
+  if(MAKE_PROGRAM)
+    list(APPEND args -DCMAKE_MAKE_PROGRAM=${MAKE_PROGRAM})
+  endif()
+  rodarove_run(out COMMAND ${CMAKE_COMMAND} -S ${SOURCE_DIR}/examples/embed -B ${dir} ${args}
+               "-DCMAKE_CXX_FLAGS=-Wall -Wextra -Werror" -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF
+               ${ARGN})
+  rodarove_run(out COMMAND ${CMAKE_COMMAND} --build ${dir})
+endfunction()
+
 # rodarove_check_host(HOST [EMULATOR ...]): the host program HOST, run
 # without --module as a user runs it, reports the project's version, finds
-# its module and runs host_session.txt (copied beside it) with the output of
-# host_session.expected (the leak report's address masked).
+# its module and runs host_session.txt (copied beside it): its output is
+# host_session.expected, and the debugger output (its standard error) the
+# leak report of the one component left live.
 function(rodarove_check_host host)
   cmake_parse_arguments(ARG "" "" "EMULATOR" ${ARGN})
   rodarove_run(version COMMAND ${ARG_EMULATOR} ${host} --version)
   rodarove_expect_equal("${host} --version" "rodarove-host ${VERSION}\n" "${version}")
 
   get_filename_component(dir ${host} DIRECTORY)
-  file(COPY ${CMAKE_CURRENT_LIST_DIR}/host_session.txt DESTINATION ${dir})
-  rodarove_run(out COMMAND ${ARG_EMULATOR} ${host} host_session.txt WORKING_DIRECTORY ${dir})
-  string(REGEX REPLACE "Pointer:0x[0-9a-fA-F]+" "Pointer:<address>" out "${out}")
-  file(READ ${CMAKE_CURRENT_LIST_DIR}/host_session.expected expected)
+  file(COPY ${RODAROVE_INSTALL_TESTS_DIR}/host_session.txt DESTINATION ${dir})
+  rodarove_run(out ERRORS err COMMAND ${ARG_EMULATOR} ${host} host_session.txt
+               WORKING_DIRECTORY ${dir})
+  file(READ ${RODAROVE_INSTALL_TESTS_DIR}/host_session.expected expected)
   rodarove_expect_equal("${host} host_session.txt" "${expected}" "${out}")
+  string(REGEX REPLACE "Pointer:0x[0-9a-fA-F]+" "Pointer:<address>" err "${err}")
+  set(rule "Pavex[Error]:=================================================================\n")
+  rodarove_expect_equal("${host} host_session.txt, debugger output" "${rule}\
+Pavex[Error]:Found leak Pavex components. Count:1
+Pavex[Error]:ComponentID:0x00000345 CreatorID:0x00000005 Pointer:<address>
+${rule}" "${err}")
 endfunction()

@@ -43,15 +43,8 @@ rodarove_check_host(${prefix}/bin/rodarove-host)
 # The embedding examples, built against the prefix through the CMake package
 # only: no package registry, and nothing of the source or build tree.
 set(embed ${WORK_DIR}/embed)
-set(generator_args -G ${GENERATOR})
-if(MAKE_PROGRAM)
-  list(APPEND generator_args -DCMAKE_MAKE_PROGRAM=${MAKE_PROGRAM})
-endif()
-rodarove_run(out COMMAND ${CMAKE_COMMAND} -S ${SOURCE_DIR}/examples/embed -B ${embed}
-             ${generator_args} -DCMAKE_CXX_COMPILER=${CXX} "-DCMAKE_CXX_FLAGS=-Wall -Wextra -Werror"
-             -DCMAKE_PREFIX_PATH=${prefix} -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF
-             -DCMAKE_EXPORT_COMPILE_COMMANDS=ON)
-rodarove_run(out COMMAND ${CMAKE_COMMAND} --build ${embed})
+rodarove_build_examples(${embed} -DCMAKE_CXX_COMPILER=${CXX} -DCMAKE_PREFIX_PATH=${prefix}
+                        -DCMAKE_EXPORT_COMPILE_COMMANDS=ON)
 file(STRINGS ${embed}/CMakeCache.txt found REGEX "^rodarove_DIR:")
 rodarove_expect_equal("package found" "rodarove_DIR:PATH=${prefix}/lib/cmake/rodarove" "${found}")
 file(READ ${embed}/compile_commands.json commands)

@@ -1,12 +1,13 @@
 # cmake -DBUILD_DIR=... -DSOURCE_DIR=... -DWORK_DIR=... -DVERSION=... -DEMULATOR=wine
-#       -DCXX=mingw-g++ -DMSVC_TRIPLE=... [-DCLANG=... -DLLD_LINK=...] -P package_zip_test.cmake
+#       -DTOOLCHAIN_FILE=... -DGENERATOR=... [-DMAKE_PROGRAM=...] -DMSVC_TRIPLE=...
+#       [-DCLANG=... -DLLD_LINK=...] -P package_zip_test.cmake
 #
 # The Windows zip, made by cpack from the build folder and unpacked into a
 # fresh folder: it holds exactly what `cmake --install` installs, the host
 # program runs there, and hosts built against it alone run: the embedding
-# examples with MinGW (linking the import library rodarove.lib, and loading
-# rodarove.dll with LoadLibraryA), and a host made with clang and lld-link,
-# the Visual C++-compatible linker.
+# examples with MinGW through the CMake package (one links the import
+# library rodarove.lib, the other loads rodarove.dll with LoadLibraryA), and
+# a host made with clang and lld-link, the Visual C++-compatible linker.
 cmake_minimum_required(VERSION 3.16)
 include(${CMAKE_CURRENT_LIST_DIR}/install_checks.cmake)
 
@@ -36,14 +37,16 @@ rodarove_list_tree(${top} packed)
 rodarove_expect_equal("files of ${zip}" "${installed}" "${packed}")
 rodarove_check_host(${top}/bin/rodarove-host.exe EMULATOR ${EMULATOR})
 
-# The embedding examples; without a debugger the module's output goes nowhere.
-rodarove_run(out COMMAND ${CXX} -Wall -Wextra -Werror -I${top}/include
-             ${SOURCE_DIR}/examples/embed/link_module.cc -L${top}/lib -lrodarove -static
-             -o ${top}/bin/link_module.exe)
+# The embedding examples, built through the CMake package of the unpacked
+# zip (the cross toolchain finds packages only under its own root, so the
+# package's folder is given) and run beside the DLL. Without a debugger the
+# module's output goes nowhere.
+rodarove_build_examples(${WORK_DIR}/embed -DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN_FILE}
+                        -Drodarove_DIR=${top}/lib/cmake/rodarove)
+file(COPY ${WORK_DIR}/embed/link_module.exe ${WORK_DIR}/embed/load_module.exe
+     DESTINATION ${top}/bin)
 rodarove_run(out ERRORS err COMMAND ${EMULATOR} ${top}/bin/link_module.exe)
 rodarove_expect_equal("link_module.exe" "${RODAROVE_LINK_MODULE_OUTPUT}" "${out}")
-rodarove_run(out COMMAND ${CXX} -Wall -Wextra -Werror -I${top}/include
-             ${SOURCE_DIR}/examples/embed/load_module.cc -static -o ${top}/bin/load_module.exe)
 rodarove_run(out ERRORS err COMMAND ${EMULATOR} ${top}/bin/load_module.exe
              WORKING_DIRECTORY ${top}/bin)
 rodarove_expect_equal("load_module.exe" "${RODAROVE_LOAD_MODULE_OUTPUT}" "${out}")
