@@ -20,7 +20,8 @@ if(WIN32)
     NAMES llvm-dlltool llvm-dlltool-17 llvm-dlltool-16 llvm-dlltool-15 llvm-dlltool-14
           llvm-dlltool-13 ${RODAROVE_MINGW_PREFIX}-dlltool dlltool)
   if(NOT RODAROVE_DLLTOOL)
-    message(FATAL_ERROR "no dlltool found for the import library (install llvm or binutils-mingw-w64)")
+    message(FATAL_ERROR
+      "no dlltool for the import library (install llvm or binutils-mingw-w64)")
   endif()
   if(CMAKE_SIZEOF_VOID_P EQUAL 8)
     set(machine i386:x86-64)

@@ -43,8 +43,8 @@ package() {
   if ! (cd "$dir" && cpack -B "$dir/packages") >"$dir/cpack.log" 2>&1; then
     cat "$dir/cpack.log"; echo "== $name: cpack FAILED" >&2; exit 1
   fi
-  find "$dir/packages" -maxdepth 1 -type f \( -name '*.tar.gz' -o -name '*.deb' -o -name '*.zip' \) \
-    -exec mv {} dist/ \;
+  find "$dir/packages" -maxdepth 1 -type f \
+    \( -name '*.tar.gz' -o -name '*.deb' -o -name '*.zip' \) -exec mv {} dist/ \;
 }
 
 rm -rf dist

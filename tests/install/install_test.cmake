@@ -1,5 +1,6 @@
 # cmake -DBUILD_DIR=... -DSOURCE_DIR=... -DWORK_DIR=... -DVERSION=... -DCONFIG=...
-#       -DCXX=... -DGENERATOR=... [-DMAKE_PROGRAM=...] -DOBJDUMP=... -P install_test.cmake
+#       -DLIBDIR=lib -DCXX=... -DGENERATOR=... [-DMAKE_PROGRAM=...] -DOBJDUMP=...
+#       -P install_test.cmake
 #
 # `cmake --install` into a fresh prefix: what it holds, two hosts built
 # against that prefix alone (through the CMake package and through
@@ -21,19 +22,19 @@ string(TOLOWER "${CONFIG}" config)
 set(expected ${headers}
     include/rodarove/version.h
     bin/rodarove-host
-    "lib/librodarove.so -> librodarove.so.${major}"
-    "lib/librodarove.so.${major} -> librodarove.so.${VERSION}"
-    lib/librodarove.so.${VERSION}
-    lib/cmake/rodarove/rodaroveConfig.cmake
-    lib/cmake/rodarove/rodaroveConfigVersion.cmake
-    lib/cmake/rodarove/rodaroveTargets.cmake
-    lib/cmake/rodarove/rodaroveTargets-${config}.cmake
-    lib/pkgconfig/rodarove.pc)
+    "${LIBDIR}/librodarove.so -> librodarove.so.${major}"
+    "${LIBDIR}/librodarove.so.${major} -> librodarove.so.${VERSION}"
+    ${LIBDIR}/librodarove.so.${VERSION}
+    ${LIBDIR}/cmake/rodarove/rodaroveConfig.cmake
+    ${LIBDIR}/cmake/rodarove/rodaroveConfigVersion.cmake
+    ${LIBDIR}/cmake/rodarove/rodaroveTargets.cmake
+    ${LIBDIR}/cmake/rodarove/rodaroveTargets-${config}.cmake
+    ${LIBDIR}/pkgconfig/rodarove.pc)
 list(SORT expected)
 rodarove_list_tree(${prefix} installed)
 rodarove_expect_equal("installed files" "${expected}" "${installed}")
 
-rodarove_run(dump COMMAND ${OBJDUMP} -p ${prefix}/lib/librodarove.so.${VERSION})
+rodarove_run(dump COMMAND ${OBJDUMP} -p ${prefix}/${LIBDIR}/librodarove.so.${VERSION})
 if(NOT dump MATCHES "SONAME +librodarove\\.so\\.${major}\n")
   message(FATAL_ERROR "librodarove.so.${VERSION} lacks SONAME librodarove.so.${major}:\n${dump}")
 endif()
@@ -46,7 +47,8 @@ set(embed ${WORK_DIR}/embed)
 rodarove_build_examples(${embed} -DCMAKE_CXX_COMPILER=${CXX} -DCMAKE_PREFIX_PATH=${prefix}
                         -DCMAKE_EXPORT_COMPILE_COMMANDS=ON)
 file(STRINGS ${embed}/CMakeCache.txt found REGEX "^rodarove_DIR:")
-rodarove_expect_equal("package found" "rodarove_DIR:PATH=${prefix}/lib/cmake/rodarove" "${found}")
+rodarove_expect_equal("package found" "rodarove_DIR:PATH=${prefix}/${LIBDIR}/cmake/rodarove"
+                      "${found}")
 file(READ ${embed}/compile_commands.json commands)
 foreach(outside ${SOURCE_DIR}/include ${BUILD_DIR}/include)
   string(FIND "${commands}" "${outside}" at)
@@ -54,7 +56,8 @@ foreach(outside ${SOURCE_DIR}/include ${BUILD_DIR}/include)
     message(FATAL_ERROR "the examples were compiled with ${outside}:\n${commands}")
   endif()
 endforeach()
-rodarove_run(out ERRORS err COMMAND ${embed}/load_module ${prefix}/lib/librodarove.so.${major})
+rodarove_run(out ERRORS err
+             COMMAND ${embed}/load_module ${prefix}/${LIBDIR}/librodarove.so.${major})
 rodarove_expect_equal("load_module" "${RODAROVE_LOAD_MODULE_OUTPUT}" "${out}")
 # Without a Pavex.ini naming the factory, the release of the last component
 # tells the debugger output (standard error) that the factory did not load.
@@ -64,7 +67,7 @@ rodarove_run(out ERRORS err COMMAND ${embed}/link_module)
 rodarove_expect_equal("link_module (CMake package)" "${RODAROVE_LINK_MODULE_OUTPUT}" "${out}")
 
 # The same host through pkg-config, as the README compiles it.
-set(ENV{PKG_CONFIG_PATH} ${prefix}/lib/pkgconfig)
+set(ENV{PKG_CONFIG_PATH} ${prefix}/${LIBDIR}/pkgconfig)
 rodarove_run(modversion COMMAND pkg-config --modversion rodarove)
 rodarove_expect_equal("pkg-config --modversion" "${VERSION}\n" "${modversion}")
 rodarove_run(flags COMMAND pkg-config --cflags --libs rodarove)
@@ -82,10 +85,11 @@ set(moved ${WORK_DIR}/moved/prefix)
 file(MAKE_DIRECTORY ${WORK_DIR}/moved)
 file(RENAME ${prefix} ${moved})
 rodarove_check_host(${moved}/bin/rodarove-host)
-set(ENV{PKG_CONFIG_PATH} ${moved}/lib/pkgconfig)
+set(ENV{PKG_CONFIG_PATH} ${moved}/${LIBDIR}/pkgconfig)
 rodarove_run(cflags COMMAND pkg-config --cflags rodarove)
 if(NOT cflags MATCHES "^-I${moved}/")
   message(FATAL_ERROR "pkg-config in the moved prefix answers ${cflags}")
 endif()
-rodarove_run(out ERRORS err COMMAND ${embed}/load_module ${moved}/lib/librodarove.so.${major})
+rodarove_run(out ERRORS err
+             COMMAND ${embed}/load_module ${moved}/${LIBDIR}/librodarove.so.${major})
 rodarove_expect_equal("load_module (moved prefix)" "${RODAROVE_LOAD_MODULE_OUTPUT}" "${out}")
