@@ -93,7 +93,14 @@ std::string ExecutableDirectory() {
   return DirectoryOf(std::string(path, static_cast<size_t>(n)));
 }
 
-std::string DefaultModulePath() { return ExecutableDirectory() + "/librodarove.so"; }
+std::string DefaultModulePath() {
+  std::string directory = ExecutableDirectory();
+  std::string beside = directory + "/librodarove.so";
+#if defined(RODAROVE_INSTALLED_MODULE)
+  if (access(beside.c_str(), F_OK) != 0) return directory + "/" RODAROVE_INSTALLED_MODULE;
+#endif
+  return beside;
+}
 
 void RelayDebuggerOutput() {}
 

@@ -17,7 +17,9 @@ void CloseLibrary(void* library);
 // "." when it cannot be found.
 std::string ExecutableDirectory();
 
-// The module built beside the program.
+// The module beside the program, as the build places it; when there is
+// none, the installed one (bin/../lib/librodarove.so.1 on POSIX; on Windows
+// the DLL is installed beside the program).
 std::string DefaultModulePath();
 
 // The directory part of path ("." when it has none).

@@ -8,6 +8,7 @@
 
 #include "host/host_platform.h"
 #include "host/interpreter.h"
+#include "rodarove/version.h"
 
 // Components left live at the end are reported by the module and never
 // freed, by design; in sanitizer builds, leak checking would flag exactly
@@ -20,9 +21,11 @@ const char kUsage[] =
     "usage: rodarove-host [--module PATH] [--interactive] [SCRIPT | -]\n"
     "  Runs the commands of SCRIPT (or of standard input) against the module;\n"
     "  a prompt is shown when standard input is a terminal and no SCRIPT is given.\n"
-    "  --module PATH    the module to load (default: the one beside this program)\n"
+    "  --module PATH    the module to load (default: the one beside this program,\n"
+    "                   else the one installed with it)\n"
     "  --interactive    prompt mode: report errors and go on (also: -i)\n"
-    "  --help           this text and the command list (also: -h)\n";
+    "  --help           this text and the command list (also: -h)\n"
+    "  --version        the rodarove version this program belongs to\n";
 
 void ReportError(const std::string& where, const std::string& what) {
   std::fflush(stdout);
@@ -49,6 +52,9 @@ int main(int argc, char** argv) {
       interactive = true;
     } else if (arg == "--help" || arg == "-h") {
       std::printf("%s\n%s", kUsage, rodarove_host::Interpreter::HelpText().c_str());
+      return 0;
+    } else if (arg == "--version") {
+      std::printf("rodarove-host %s\n", RODAROVE_VERSION_STRING);
       return 0;
     } else if ((arg.size() > 1 && arg[0] == '-') || haveScript) {
       std::fprintf(stderr, "rodarove-host: error: unexpected argument '%s'\n%s", arg.c_str(),

@@ -11,7 +11,9 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 build=${RODAROVE_WINDOWS_BUILD:-$root/build/windows}
 jobs=${RODAROVE_JOBS:-2}
-packages=(cmake g++-mingw-w64-x86-64-posix wine64 googletest)
+# clang and lld make a host with a Visual C++-compatible linker against the
+# packaged import library (package_zip_test).
+packages=(cmake g++-mingw-w64-x86-64-posix wine64 googletest clang lld)
 
 skip() {
   echo "Windows suite skipped: $*"
@@ -33,7 +35,8 @@ find_wine() {
 
 cxx=$(find_cross_compiler)
 wine=$(find_wine)
-if [ -z "$cxx" ] || [ -z "$wine" ] || [ ! -f /usr/src/googletest/CMakeLists.txt ]; then
+if [ -z "$cxx" ] || [ -z "$wine" ] || [ ! -f /usr/src/googletest/CMakeLists.txt ] ||
+   ! command -v lld-link >/dev/null 2>&1 || ! command -v clang++ >/dev/null 2>&1; then
   if [ "$(id -u)" = 0 ] && command -v apt-get >/dev/null 2>&1; then
     echo "== installing ${packages[*]}"
     export DEBIAN_FRONTEND=noninteractive

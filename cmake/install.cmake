@@ -1,0 +1,62 @@
+# What `cmake --install` puts under the prefix:
+#   include/rodarove/        the public headers and version.h
+#   lib/librodarove.so*      the module (Linux), with its SONAME link
+#   bin/rodarove.dll         the module (Windows), with lib/rodarove.lib, an
+#                            import library for Visual C++ and GNU linkers,
+#                            and lib/rodarove.def
+#   bin/rodarove-host        the host program (host/CMakeLists.txt)
+#   lib/cmake/rodarove/      the CMake package: rodarove::rodarove links the
+#                            module, rodarove::headers is for run-time loading
+#   lib/pkgconfig/rodarove.pc
+# The stand-in factory PavFact is a test aid and is not installed.
+include(CMakePackageConfigHelpers)
+
+set(RODAROVE_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/rodarove)
+
+if(WIN32)
+  # MinGW's linker writes a GNU import library; rewrite it from the .def in
+  # the short format of Visual C++'s lib.exe, which GNU ld reads as well.
+  find_program(RODAROVE_DLLTOOL
+    NAMES llvm-dlltool llvm-dlltool-17 llvm-dlltool-16 llvm-dlltool-15 llvm-dlltool-14
+          llvm-dlltool-13 ${RODAROVE_MINGW_PREFIX}-dlltool dlltool)
+  if(NOT RODAROVE_DLLTOOL)
+    message(FATAL_ERROR
+      "no dlltool for the import library (install llvm or binutils-mingw-w64)")
+  endif()
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(machine i386:x86-64)
+  else()
+    set(machine i386)
+  endif()
+  add_custom_command(TARGET rodarove POST_BUILD
+    COMMAND ${RODAROVE_DLLTOOL} -m ${machine} -d ${PROJECT_SOURCE_DIR}/module/rodarove.def
+            -D $<TARGET_FILE_NAME:rodarove> -l $<TARGET_LINKER_FILE:rodarove>
+    VERBATIM)
+  install(FILES ${PROJECT_SOURCE_DIR}/module/rodarove.def DESTINATION ${CMAKE_INSTALL_LIBDIR})
+endif()
+
+install(TARGETS rodarove rodarove_headers EXPORT rodaroveTargets
+        RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+        LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+        ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/rodarove/
+        DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/rodarove FILES_MATCHING PATTERN "*.h")
+install(FILES ${PROJECT_BINARY_DIR}/include/rodarove/version.h
+        DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/rodarove)
+
+install(EXPORT rodaroveTargets NAMESPACE rodarove:: DESTINATION ${RODAROVE_CMAKE_DIR})
+configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/rodaroveConfig.cmake.in
+  ${PROJECT_BINARY_DIR}/rodaroveConfig.cmake INSTALL_DESTINATION ${RODAROVE_CMAKE_DIR})
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/rodaroveConfigVersion.cmake
+  COMPATIBILITY SameMajorVersion)
+install(FILES ${PROJECT_BINARY_DIR}/rodaroveConfig.cmake
+              ${PROJECT_BINARY_DIR}/rodaroveConfigVersion.cmake
+        DESTINATION ${RODAROVE_CMAKE_DIR})
+
+# The .pc file names its prefix relative to its own folder, so that a moved
+# prefix still works.
+file(RELATIVE_PATH RODAROVE_PC_TO_PREFIX ${CMAKE_INSTALL_FULL_LIBDIR}/pkgconfig
+     ${CMAKE_INSTALL_PREFIX})
+string(REGEX REPLACE "/$" "" RODAROVE_PC_TO_PREFIX "${RODAROVE_PC_TO_PREFIX}")
+configure_file(${CMAKE_CURRENT_LIST_DIR}/rodarove.pc.in ${PROJECT_BINARY_DIR}/rodarove.pc @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/rodarove.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
