@@ -10,6 +10,7 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -169,6 +170,23 @@ TEST(LeakReportUnderDebugger, EachLineIsOneDebugStringAtFreeLibraryAndAtExit) {
     expected.push_back(kRule);
     EXPECT_EQ(r.debugStrings, expected) << mode;
   }
+}
+
+// Hosts' log parsers read the pointer field as eight hex digits, which is
+// what a 32-bit process prints; a 64-bit one pads to eight and may need more.
+TEST(LeakReportUnderDebugger, PointerFieldIsEightHexDigitsIn32BitProcesses) {
+  DebuggeeResult r = RunProbe("exit", {"114:1", "837:2"});
+  ASSERT_TRUE(r.started);
+  ASSERT_EQ(r.exitCode, 0u);
+  const std::regex field(sizeof(void*) == 4 ? "Pointer:0x[0-9a-f]{8}\n$"
+                                            : "Pointer:0x[0-9a-f]{8,16}\n$");
+  int lines = 0;
+  for (const std::string& s : r.debugStrings) {
+    if (s.find("Pointer:") == std::string::npos) continue;
+    ++lines;
+    EXPECT_TRUE(std::regex_search(s, field)) << sizeof(void*) * 8 << "-bit: " << s;
+  }
+  EXPECT_EQ(lines, 2);
 }
 
 TEST(LeakReportUnderDebugger, NothingIsSentWithoutLiveComponents) {
