@@ -111,6 +111,9 @@ run_arch() {
   [ -z "$why" ] || { skip "$arch" "$why"; return; }
   wine=$(find_wine "$arch")
 
+  # The optimisation of the Linux builds without their debug information,
+  # which nothing reads under Wine and which doubles compile and link times.
+  local flags="-O2 -DNDEBUG"
   local generator="Unix Makefiles"
   command -v ninja >/dev/null 2>&1 && generator=Ninja
   echo "== windows-$arch: configuring and building in $build"
@@ -118,7 +121,8 @@ run_arch() {
   if ! cmake -S "$root" -B "$build" -G "$generator" \
       -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-$arch.cmake" \
       -DCMAKE_CROSSCOMPILING_EMULATOR="$wine" \
-      -DCMAKE_BUILD_TYPE=RelWithDebInfo >"$build/configure.log" 2>&1; then
+      -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_FLAGS_RELEASE="$flags" \
+      -DCMAKE_CXX_FLAGS_RELEASE="$flags" >"$build/configure.log" 2>&1; then
     tail -50 "$build/configure.log"
     echo "== windows-$arch: configure FAILED"
     status=1
@@ -163,8 +167,12 @@ run_arch() {
       "$wineserver" -w
     fi
     # One server for the whole run instead of one per test; it ends by
-    # itself a few seconds after the last test.
+    # itself a few seconds after the last test. Wine's own services start
+    # with the first program and keep its output open until the server
+    # ends; started here, they do not hold the first test (and a CTest
+    # slot) open for the whole run.
     "$wineserver" -p10 >/dev/null 2>&1 </dev/null
+    "$wine" wineboot >/dev/null 2>&1 </dev/null
     echo "== windows-$arch: running tests under $wine"
     (cd "$build" && ctest -j "$jobs" --output-on-failure --timeout 300)
     rc=$?

@@ -10,7 +10,6 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -172,19 +171,33 @@ TEST(LeakReportUnderDebugger, EachLineIsOneDebugStringAtFreeLibraryAndAtExit) {
   }
 }
 
+// The hex digits of a leak line's pointer field, up to its line end.
+std::string PointerField(const std::string& line) {
+  const std::string mark = "Pointer:0x";
+  size_t start = line.find(mark);
+  if (start == std::string::npos) return std::string();
+  start += mark.size();
+  size_t end = line.find('\n', start);
+  return line.substr(start, end == std::string::npos ? std::string::npos : end - start);
+}
+
 // Hosts' log parsers read the pointer field as eight hex digits, which is
 // what a 32-bit process prints; a 64-bit one pads to eight and may need more.
 TEST(LeakReportUnderDebugger, PointerFieldIsEightHexDigitsIn32BitProcesses) {
   DebuggeeResult r = RunProbe("exit", {"114:1", "837:2"});
   ASSERT_TRUE(r.started);
   ASSERT_EQ(r.exitCode, 0u);
-  const std::regex field(sizeof(void*) == 4 ? "Pointer:0x[0-9a-f]{8}\n$"
-                                            : "Pointer:0x[0-9a-f]{8,16}\n$");
   int lines = 0;
   for (const std::string& s : r.debugStrings) {
-    if (s.find("Pointer:") == std::string::npos) continue;
+    std::string field = PointerField(s);
+    if (field.empty()) continue;
     ++lines;
-    EXPECT_TRUE(std::regex_search(s, field)) << sizeof(void*) * 8 << "-bit: " << s;
+    EXPECT_EQ(field.find_first_not_of("0123456789abcdef"), std::string::npos) << s;
+    if (sizeof(void*) == 4) {
+      EXPECT_EQ(field.size(), 8u) << s;
+    } else {
+      EXPECT_GE(field.size(), 8u) << s;
+    }
   }
   EXPECT_EQ(lines, 2);
 }
