@@ -10,7 +10,7 @@ using namespace rodarove;
 
 extern "C" {
 
-IComponent* CreateComponent(int32_t componentId, uint32_t creatorId) {
+IComponent* RODAROVE_CALL CreateComponent(int32_t componentId, uint32_t creatorId) {
   ComponentCreateFn create = FindCreateFunction(componentId);
   IComponent* component = nullptr;
   if (create == nullptr) {
@@ -31,25 +31,25 @@ IComponent* CreateComponent(int32_t componentId, uint32_t creatorId) {
   return component;
 }
 
-int32_t GetComponentIDs(int32_t* ids, uint32_t capacity) {
+int32_t RODAROVE_CALL GetComponentIDs(int32_t* ids, uint32_t capacity) {
   return CopyComponentIDs(ids, capacity);
 }
 
-int32_t SetDLLRegistry(const char* path) {
+int32_t RODAROVE_CALL SetDLLRegistry(const char* path) {
   SetRegistryPath(path);
   return 0;
 }
 
-void* SetFactoryHandle(void* handle) {
+void* RODAROVE_CALL SetFactoryHandle(void* handle) {
   FactoryModuleHandle.store(handle);
   return handle;
 }
 
-int32_t PavexDllCanUnloadNow(void) { return LiveComponentCount() == 0 ? 1 : 0; }
+int32_t RODAROVE_CALL PavexDllCanUnloadNow(void) { return LiveComponentCount() == 0 ? 1 : 0; }
 
-void PavexDllFreeMap(void) { FreeAutoFreeComponents(); }
+void RODAROVE_CALL PavexDllFreeMap(void) { FreeAutoFreeComponents(); }
 
-int32_t PavexSetDllSafe(int32_t safe) {
+int32_t RODAROVE_CALL PavexSetDllSafe(int32_t safe) {
   DllSafe.store(safe);
   return safe;
 }

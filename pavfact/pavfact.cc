@@ -140,7 +140,7 @@ ComponentFactory& Factory() {
 
 extern "C" {
 
-IComponent* CreateComponent(int32_t componentId, uint32_t creatorId) {
+IComponent* RODAROVE_CALL CreateComponent(int32_t componentId, uint32_t creatorId) {
   Record("CreateComponent(%d, %u)\n", static_cast<int>(componentId),
          static_cast<unsigned>(creatorId));
   if (g_behaviour.load() == kPavFactCreateReturnsNull) return nullptr;
@@ -148,7 +148,7 @@ IComponent* CreateComponent(int32_t componentId, uint32_t creatorId) {
   return &Factory();
 }
 
-int32_t PavFactGetCallLog(char* out, int32_t size) {
+int32_t RODAROVE_CALL PavFactGetCallLog(char* out, int32_t size) {
   std::lock_guard<std::mutex> lock(LogMutex());
   const std::string& log = Log();
   if (out != nullptr && size > 0) {
@@ -159,11 +159,11 @@ int32_t PavFactGetCallLog(char* out, int32_t size) {
   return static_cast<int32_t>(log.size());
 }
 
-void PavFactResetCallLog(void) {
+void RODAROVE_CALL PavFactResetCallLog(void) {
   std::lock_guard<std::mutex> lock(LogMutex());
   Log().clear();
 }
 
-int32_t PavFactSetBehaviour(int32_t behaviour) { return g_behaviour.exchange(behaviour); }
+int32_t RODAROVE_CALL PavFactSetBehaviour(int32_t behaviour) { return g_behaviour.exchange(behaviour); }
 
 }  // extern "C"

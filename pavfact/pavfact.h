@@ -4,7 +4,8 @@
 // (component 361), whose AcquireFactory (slot 5) returns a factory instance
 // with SetAutoFree at slot 4 and NotifyModuleIdle at slot 10. On
 // NotifyModuleIdle it writes one line naming the idle module to the
-// debugger output.
+// debugger output. Its exports and slots follow the module's calling
+// conventions (rodarove/rodarove.h).
 //
 // It also records every call made on it, in order, for tests and hosts to
 // inspect through the extra exports below. The factory object and instance
@@ -34,7 +35,7 @@ extern "C" {
 #endif
 
 // Component 361 (ComponentFactory) for componentId 361; null otherwise.
-PAVFACT_EXPORT IComponent* CreateComponent(int32_t componentId, uint32_t creatorId);
+PAVFACT_EXPORT IComponent* RODAROVE_CALL CreateComponent(int32_t componentId, uint32_t creatorId);
 
 // The calls recorded so far, one line each, e.g.
 //   CreateComponent(361, 0)
@@ -43,18 +44,18 @@ PAVFACT_EXPORT IComponent* CreateComponent(int32_t componentId, uint32_t creator
 //   NotifyModuleIdle(0x55d0c3a1b2c0)
 // (the handle as printf's %p writes it). Copies at most size - 1 characters
 // and terminates; returns the full length.
-PAVFACT_EXPORT int32_t PavFactGetCallLog(char* out, int32_t size);
-PAVFACT_EXPORT void PavFactResetCallLog(void);
+PAVFACT_EXPORT int32_t RODAROVE_CALL PavFactGetCallLog(char* out, int32_t size);
+PAVFACT_EXPORT void RODAROVE_CALL PavFactResetCallLog(void);
 // Sets the behaviour; returns the previous one.
-PAVFACT_EXPORT int32_t PavFactSetBehaviour(int32_t behaviour);
+PAVFACT_EXPORT int32_t RODAROVE_CALL PavFactSetBehaviour(int32_t behaviour);
 
 #ifdef __cplusplus
 }
 #endif
 
 // Signatures of the extra exports, for hosts that look them up.
-typedef int32_t (*PavFactGetCallLogFn)(char* out, int32_t size);
-typedef void (*PavFactResetCallLogFn)(void);
-typedef int32_t (*PavFactSetBehaviourFn)(int32_t behaviour);
+typedef int32_t(RODAROVE_CALL* PavFactGetCallLogFn)(char* out, int32_t size);
+typedef void(RODAROVE_CALL* PavFactResetCallLogFn)(void);
+typedef int32_t(RODAROVE_CALL* PavFactSetBehaviourFn)(int32_t behaviour);
 
 #endif  // RODAROVE_PAVFACT_PAVFACT_H_

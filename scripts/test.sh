@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs every test suite: the Linux build, the same tests under
 # AddressSanitizer+UndefinedBehaviorSanitizer, the concurrency tests under
-# ThreadSanitizer, and the Windows build under Wine when available.
+# ThreadSanitizer, and the Windows builds (64-bit and 32-bit) under Wine
+# when available.
 # Ends with one summary line of all suites.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -61,16 +62,22 @@ run_suite "asan+ubsan" build/asan "" -- -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 run_suite "tsan" build/tsan "-L concurrency" -- -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DRODAROVE_SANITIZE=thread
 
+# The Windows suite once for each architecture, each counted and timed on
+# its own.
 if [ -f scripts/test-windows.sh ]; then
-  echo "== windows: cross build under Wine"
-  win_out=$(bash scripts/test-windows.sh 2>&1)
-  win_rc=$?
-  echo "$win_out" | tail -n 40
-  if echo "$win_out" | grep -q "Windows suite skipped"; then
-    [ "${CI:-}" = true ] && { echo "== windows: skipped, which CI does not allow"; status=1; failed=$((failed + 1)); }
-  else
-    count_results windows "$win_out" "$win_rc"
-  fi
+  for arch in x86_64 i686; do
+    echo "== windows-$arch: cross build under Wine"
+    started=$SECONDS
+    win_out=$(bash scripts/test-windows.sh "$arch" 2>&1)
+    win_rc=$?
+    echo "$win_out" | tail -n 40
+    if echo "$win_out" | grep -q "suite skipped"; then
+      [ "${CI:-}" = true ] && { echo "== windows-$arch: skipped, which CI does not allow"; status=1; failed=$((failed + 1)); }
+    else
+      count_results "windows-$arch" "$win_out" "$win_rc"
+    fi
+    echo "== windows-$arch: $((SECONDS - started)) s"
+  done
 fi
 
 echo

@@ -27,10 +27,6 @@ static void PrintLoadError(const char* path) {
 }
 #endif
 
-// Two of the seven exports, under their undecorated names.
-typedef IComponent* (*CreateComponentFn)(int32_t componentId, uint32_t creatorId);
-typedef int32_t (*CanUnloadNowFn)(void);
-
 int main(int argc, char** argv) {
   const char* path = argc > 1 ? argv[1] : kModuleFile;
   void* module = OpenModule(path);
@@ -38,8 +34,11 @@ int main(int argc, char** argv) {
     PrintLoadError(path);
     return 1;
   }
-  auto create = reinterpret_cast<CreateComponentFn>(FindExport(module, "CreateComponent"));
-  auto canUnload = reinterpret_cast<CanUnloadNowFn>(FindExport(module, "PavexDllCanUnloadNow"));
+  // The exports' undecorated names; rodarove.h has a pointer type for each,
+  // with its calling convention.
+  auto create = reinterpret_cast<RodaroveCreateComponentFn>(FindExport(module, "CreateComponent"));
+  auto canUnload =
+      reinterpret_cast<RodarovePavexDllCanUnloadNowFn>(FindExport(module, "PavexDllCanUnloadNow"));
   if (create == nullptr || canUnload == nullptr) {
     std::fprintf(stderr, "%s lacks the rodarove exports\n", path);
     CloseModule(module);

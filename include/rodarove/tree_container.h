@@ -17,16 +17,50 @@
 //
 // There is no destructor in these interfaces: a component's life ends with
 // Release (slot 2) and nothing else.
+//
+// The header compiles as C11 and as C++17. C++ sees the interfaces as
+// classes of pure virtual functions; C sees structs whose first member,
+// lpVtbl, points to the same table as a struct of function pointers in slot
+// order, each taking the object first (see rodarove.h for the calling
+// conventions). Both views describe one table: the checks at the end of this
+// file hold every entry of the C view at its slot number, and the tests call
+// the C++ view's functions through the C view.
 #ifndef RODAROVE_TREE_CONTAINER_H_
 #define RODAROVE_TREE_CONTAINER_H_
 
+#include <stddef.h>
 #include <stdint.h>
 
+// RODAROVE_CALL: the exports' convention, __cdecl. RODAROVE_SLOTCALL: the
+// slots', __thiscall, which is how Visual C++ calls a virtual function on
+// 32-bit Windows. Both are empty where there is only one convention (x86-64,
+// Linux). RODAROVE_SLOT_TABLES is 1 when the compiler can declare a pointer
+// to a slot with its convention, which the C view's tables need: not so in
+// Visual C/C++ on 32-bit Windows, which accepts __thiscall on member
+// functions only.
+#if defined(_WIN32) && (defined(_M_IX86) || defined(__i386__))
+#define RODAROVE_CALL __cdecl
+#if defined(__GNUC__) || defined(__clang__)
+#define RODAROVE_SLOTCALL __attribute__((thiscall))
+#define RODAROVE_SLOT_TABLES 1
+#elif defined(__cplusplus)
+#define RODAROVE_SLOTCALL __thiscall
+#define RODAROVE_SLOT_TABLES 0
+#else
+#define RODAROVE_SLOTCALL
+#define RODAROVE_SLOT_TABLES 0
+#endif
+#else
+#define RODAROVE_CALL
+#define RODAROVE_SLOTCALL
+#define RODAROVE_SLOT_TABLES 1
+#endif
+
 // One entry of GetAllNodes and GetDescendants: a node and its parent.
-struct NodePair {
+typedef struct NodePair {
   int32_t id;
   int32_t parent;
-};
+} NodePair;
 
 // Slot numbers of the interface below.
 enum RodaroveSlot {
@@ -67,67 +101,241 @@ enum RodaroveSlot {
   kSlotGetNodesAtDepth = 34
 };
 
+#ifdef __cplusplus
+
 // Slots 0-4: what every component of the framework has.
 struct IComponent {
-  virtual int32_t GetComponentID() = 0;          // 0: 114 or 837
-  virtual int32_t GetVersion() = 0;              // 1: always 1
-  virtual void Release(int32_t force) = 0;       // 2: ends the component's life
-  virtual int32_t GetAutoFree() = 0;             // 3: the stored auto-free value
-  virtual void SetAutoFree(int32_t value) = 0;   // 4: stored unchanged
+  virtual int32_t RODAROVE_SLOTCALL GetComponentID() = 0;         // 0: 114 or 837
+  virtual int32_t RODAROVE_SLOTCALL GetVersion() = 0;             // 1: always 1
+  virtual void RODAROVE_SLOTCALL Release(int32_t force) = 0;      // 2: ends the component's life
+  virtual int32_t RODAROVE_SLOTCALL GetAutoFree() = 0;            // 3: the stored auto-free value
+  virtual void RODAROVE_SLOTCALL SetAutoFree(int32_t value) = 0;  // 4: stored unchanged
 };
 
 // Slots 5-29: the tree operations of both classes.
 struct ITreeContainer : IComponent {
-  virtual int32_t SetRoot(int32_t id) = 0;                        // 5: 1 set, 0 a root exists
-  virtual int32_t IsLeaf(int32_t id) = 0;                         // 6
-  virtual int32_t Exists(int32_t id) = 0;                         // 7
-  virtual int32_t IsChild(int32_t id, int32_t parentId) = 0;      // 8
-  virtual int32_t AppendChild(int32_t newId, int32_t parentId) = 0;   // 9
-  virtual int32_t PrependChild(int32_t newId, int32_t parentId) = 0;  // 10
-  virtual int32_t InsertAfter(int32_t newId, int32_t parentId, int32_t refId) = 0;   // 11
-  virtual int32_t InsertBefore(int32_t newId, int32_t parentId, int32_t refId) = 0;  // 12
-  virtual int32_t Clear() = 0;                                    // 13: always 1
+  virtual int32_t RODAROVE_SLOTCALL SetRoot(int32_t id) = 0;  // 5: 1 set, 0 a root exists
+  virtual int32_t RODAROVE_SLOTCALL IsLeaf(int32_t id) = 0;                     // 6
+  virtual int32_t RODAROVE_SLOTCALL Exists(int32_t id) = 0;                     // 7
+  virtual int32_t RODAROVE_SLOTCALL IsChild(int32_t id, int32_t parentId) = 0;  // 8
+  virtual int32_t RODAROVE_SLOTCALL AppendChild(int32_t newId, int32_t parentId) = 0;   // 9
+  virtual int32_t RODAROVE_SLOTCALL PrependChild(int32_t newId, int32_t parentId) = 0;  // 10
+  virtual int32_t RODAROVE_SLOTCALL InsertAfter(int32_t newId, int32_t parentId,
+                                                int32_t refId) = 0;  // 11
+  virtual int32_t RODAROVE_SLOTCALL InsertBefore(int32_t newId, int32_t parentId,
+                                                 int32_t refId) = 0;  // 12
+  virtual int32_t RODAROVE_SLOTCALL Clear() = 0;                      // 13: always 1
   // 14: -1 not a node; else 114 returns the number of nodes removed with the
   // subtree, 837 removes the node alone and returns 1.
-  virtual int32_t RemoveNode(int32_t id) = 0;
-  virtual int32_t GetRoot(int32_t* out) = 0;                      // 15: 1 with root, 0 none
-  virtual int32_t GetParent(int32_t id, int32_t* out) = 0;        // 16
-  virtual int32_t GetLastChild(int32_t id, int32_t* out) = 0;     // 17
-  virtual int32_t GetFirstChild(int32_t id, int32_t* out) = 0;    // 18
-  virtual int32_t GetPrevSibling(int32_t id, int32_t* out) = 0;   // 19
-  virtual int32_t GetNextSibling(int32_t id, int32_t* out) = 0;   // 20
+  virtual int32_t RODAROVE_SLOTCALL RemoveNode(int32_t id) = 0;
+  virtual int32_t RODAROVE_SLOTCALL GetRoot(int32_t* out) = 0;  // 15: 1 with root, 0 none
+  virtual int32_t RODAROVE_SLOTCALL GetParent(int32_t id, int32_t* out) = 0;       // 16
+  virtual int32_t RODAROVE_SLOTCALL GetLastChild(int32_t id, int32_t* out) = 0;    // 17
+  virtual int32_t RODAROVE_SLOTCALL GetFirstChild(int32_t id, int32_t* out) = 0;   // 18
+  virtual int32_t RODAROVE_SLOTCALL GetPrevSibling(int32_t id, int32_t* out) = 0;  // 19
+  virtual int32_t RODAROVE_SLOTCALL GetNextSibling(int32_t id, int32_t* out) = 0;  // 20
   // 21: path root .. id; 22: path id .. root; -1 when id is not a node.
-  virtual int32_t GetPathFromRoot(int32_t id, int32_t* buffer, int32_t capacity) = 0;
-  virtual int32_t GetPathToRoot(int32_t id, int32_t* buffer, int32_t capacity) = 0;
+  virtual int32_t RODAROVE_SLOTCALL GetPathFromRoot(int32_t id, int32_t* buffer,
+                                                    int32_t capacity) = 0;
+  virtual int32_t RODAROVE_SLOTCALL GetPathToRoot(int32_t id, int32_t* buffer,
+                                                  int32_t capacity) = 0;
   // 23: the other children of id's parent; 0 for a node without parent.
-  virtual int32_t GetSiblings(int32_t id, int32_t* buffer, int32_t capacity) = 0;
+  virtual int32_t RODAROVE_SLOTCALL GetSiblings(int32_t id, int32_t* buffer, int32_t capacity) = 0;
   // 24: leaves below id, left to right; id itself never listed.
-  virtual int32_t GetLeaves(int32_t id, int32_t* buffer, int32_t capacity) = 0;
+  virtual int32_t RODAROVE_SLOTCALL GetLeaves(int32_t id, int32_t* buffer, int32_t capacity) = 0;
   // 25: 0 without root; else the number of nodes, root included. The root
   // goes to *rootOut (may be null), one pair for every other node: a node,
   // then its later siblings' walks, then its own children's.
-  virtual int32_t GetAllNodes(int32_t* rootOut, NodePair* pairs, int32_t capacity) = 0;
-  virtual int32_t MoveToFirstChild(int32_t id, int32_t newParentId) = 0;  // 26
-  virtual int32_t MoveToLastChild(int32_t id, int32_t newParentId) = 0;   // 27
-  virtual int32_t MoveBefore(int32_t id, int32_t refId) = 0;              // 28
-  virtual int32_t MoveAfter(int32_t id, int32_t refId) = 0;               // 29
+  virtual int32_t RODAROVE_SLOTCALL GetAllNodes(int32_t* rootOut, NodePair* pairs,
+                                                int32_t capacity) = 0;
+  virtual int32_t RODAROVE_SLOTCALL MoveToFirstChild(int32_t id, int32_t newParentId) = 0;  // 26
+  virtual int32_t RODAROVE_SLOTCALL MoveToLastChild(int32_t id, int32_t newParentId) = 0;   // 27
+  virtual int32_t RODAROVE_SLOTCALL MoveBefore(int32_t id, int32_t refId) = 0;              // 28
+  virtual int32_t RODAROVE_SLOTCALL MoveAfter(int32_t id, int32_t refId) = 0;               // 29
 };
 
 // Slots 30-34: the table that components 114 and 837 both carry beyond
 // ITreeContainer.
 struct ITreeComponent : ITreeContainer {
-  virtual void OnFinalRelease() = 0;  // 30: called by Release; does nothing
+  virtual void RODAROVE_SLOTCALL OnFinalRelease() = 0;  // 30: called by Release; does nothing
   // 31: copies path (or, when path is null or empty, the module's registry
   // path) into buffer whole, or leaves buffer untouched when it does not fit.
-  virtual void GetDllRegistry(const char* path, char* buffer, int32_t capacity) = 0;
+  virtual void RODAROVE_SLOTCALL GetDllRegistry(const char* path, char* buffer,
+                                                int32_t capacity) = 0;
   // 32: all children of id's parent, id among them; id alone and 1 for a
   // node without parent; -1 not a node.
-  virtual int32_t GetSiblingsWithSelf(int32_t id, int32_t* buffer, int32_t capacity) = 0;
+  virtual int32_t RODAROVE_SLOTCALL GetSiblingsWithSelf(int32_t id, int32_t* buffer,
+                                                        int32_t capacity) = 0;
   // 33: one pair for every node below id, in the walk order of slot 25.
-  virtual int32_t GetDescendants(int32_t id, NodePair* pairs, int32_t capacity) = 0;
+  virtual int32_t RODAROVE_SLOTCALL GetDescendants(int32_t id, NodePair* pairs,
+                                                   int32_t capacity) = 0;
   // 34: the nodes depth levels below id, grouped by parent.
-  virtual int32_t GetNodesAtDepth(int32_t depth, int32_t id, int32_t* buffer,
-                                  int32_t capacity) = 0;
+  virtual int32_t RODAROVE_SLOTCALL GetNodesAtDepth(int32_t depth, int32_t id, int32_t* buffer,
+                                                    int32_t capacity) = 0;
 };
+
+#else  // C
+
+typedef struct IComponent IComponent;
+typedef struct ITreeContainer ITreeContainer;
+typedef struct ITreeComponent ITreeComponent;
+
+#endif  // __cplusplus
+
+#if RODAROVE_SLOT_TABLES
+
+// The C view: one table, declared three times as each interface sees it,
+// every entry taking the interface's own object first. The meaning of each
+// entry is that of the C++ declaration of the same name above.
+#define RODAROVE_COMPONENT_SLOTS_(Self)                                                            \
+  int32_t(RODAROVE_SLOTCALL* GetComponentID)(Self* self);                                          \
+  int32_t(RODAROVE_SLOTCALL* GetVersion)(Self* self);                                              \
+  void(RODAROVE_SLOTCALL* Release)(Self* self, int32_t force);                                     \
+  int32_t(RODAROVE_SLOTCALL* GetAutoFree)(Self* self);                                             \
+  void(RODAROVE_SLOTCALL* SetAutoFree)(Self* self, int32_t value);
+
+#define RODAROVE_TREE_CONTAINER_SLOTS_(Self)                                                       \
+  int32_t(RODAROVE_SLOTCALL* SetRoot)(Self* self, int32_t id);                                     \
+  int32_t(RODAROVE_SLOTCALL* IsLeaf)(Self* self, int32_t id);                                      \
+  int32_t(RODAROVE_SLOTCALL* Exists)(Self* self, int32_t id);                                      \
+  int32_t(RODAROVE_SLOTCALL* IsChild)(Self* self, int32_t id, int32_t parentId);                   \
+  int32_t(RODAROVE_SLOTCALL* AppendChild)(Self* self, int32_t newId, int32_t parentId);            \
+  int32_t(RODAROVE_SLOTCALL* PrependChild)(Self* self, int32_t newId, int32_t parentId);           \
+  int32_t(RODAROVE_SLOTCALL* InsertAfter)(Self* self, int32_t newId, int32_t parentId,             \
+                                          int32_t refId);                                          \
+  int32_t(RODAROVE_SLOTCALL* InsertBefore)(Self* self, int32_t newId, int32_t parentId,            \
+                                           int32_t refId);                                         \
+  int32_t(RODAROVE_SLOTCALL* Clear)(Self* self);                                                   \
+  int32_t(RODAROVE_SLOTCALL* RemoveNode)(Self* self, int32_t id);                                  \
+  int32_t(RODAROVE_SLOTCALL* GetRoot)(Self* self, int32_t* out);                                   \
+  int32_t(RODAROVE_SLOTCALL* GetParent)(Self* self, int32_t id, int32_t* out);                     \
+  int32_t(RODAROVE_SLOTCALL* GetLastChild)(Self* self, int32_t id, int32_t* out);                  \
+  int32_t(RODAROVE_SLOTCALL* GetFirstChild)(Self* self, int32_t id, int32_t* out);                 \
+  int32_t(RODAROVE_SLOTCALL* GetPrevSibling)(Self* self, int32_t id, int32_t* out);                \
+  int32_t(RODAROVE_SLOTCALL* GetNextSibling)(Self* self, int32_t id, int32_t* out);                \
+  int32_t(RODAROVE_SLOTCALL* GetPathFromRoot)(Self* self, int32_t id, int32_t* buffer,             \
+                                              int32_t capacity);                                   \
+  int32_t(RODAROVE_SLOTCALL* GetPathToRoot)(Self* self, int32_t id, int32_t* buffer,               \
+                                            int32_t capacity);                                     \
+  int32_t(RODAROVE_SLOTCALL* GetSiblings)(Self* self, int32_t id, int32_t* buffer,                 \
+                                          int32_t capacity);                                       \
+  int32_t(RODAROVE_SLOTCALL* GetLeaves)(Self* self, int32_t id, int32_t* buffer,                   \
+                                        int32_t capacity);                                         \
+  int32_t(RODAROVE_SLOTCALL* GetAllNodes)(Self* self, int32_t* rootOut, NodePair* pairs,           \
+                                          int32_t capacity);                                       \
+  int32_t(RODAROVE_SLOTCALL* MoveToFirstChild)(Self* self, int32_t id, int32_t newParentId);       \
+  int32_t(RODAROVE_SLOTCALL* MoveToLastChild)(Self* self, int32_t id, int32_t newParentId);        \
+  int32_t(RODAROVE_SLOTCALL* MoveBefore)(Self* self, int32_t id, int32_t refId);                   \
+  int32_t(RODAROVE_SLOTCALL* MoveAfter)(Self* self, int32_t id, int32_t refId);
+
+#define RODAROVE_TREE_COMPONENT_SLOTS_(Self)                                                       \
+  void(RODAROVE_SLOTCALL* OnFinalRelease)(Self* self);                                             \
+  void(RODAROVE_SLOTCALL* GetDllRegistry)(Self* self, const char* path, char* buffer,              \
+                                          int32_t capacity);                                       \
+  int32_t(RODAROVE_SLOTCALL* GetSiblingsWithSelf)(Self* self, int32_t id, int32_t* buffer,         \
+                                                  int32_t capacity);                               \
+  int32_t(RODAROVE_SLOTCALL* GetDescendants)(Self* self, int32_t id, NodePair* pairs,              \
+                                             int32_t capacity);                                    \
+  int32_t(RODAROVE_SLOTCALL* GetNodesAtDepth)(Self* self, int32_t depth, int32_t id,               \
+                                              int32_t* buffer, int32_t capacity);
+
+// GCC's C front end warns that thiscall is meant for class methods; on a
+// pointer to one it is what is meant here, and it takes effect.
+#if defined(__GNUC__) && !defined(__clang__) && !defined(__cplusplus)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wattributes"
+#endif
+
+typedef struct IComponentVtbl {
+  RODAROVE_COMPONENT_SLOTS_(IComponent)
+} IComponentVtbl;
+
+typedef struct ITreeContainerVtbl {
+  RODAROVE_COMPONENT_SLOTS_(ITreeContainer)
+  RODAROVE_TREE_CONTAINER_SLOTS_(ITreeContainer)
+} ITreeContainerVtbl;
+
+typedef struct ITreeComponentVtbl {
+  RODAROVE_COMPONENT_SLOTS_(ITreeComponent)
+  RODAROVE_TREE_CONTAINER_SLOTS_(ITreeComponent)
+  RODAROVE_TREE_COMPONENT_SLOTS_(ITreeComponent)
+} ITreeComponentVtbl;
+
+#if defined(__GNUC__) && !defined(__clang__) && !defined(__cplusplus)
+#pragma GCC diagnostic pop
+#endif
+#undef RODAROVE_COMPONENT_SLOTS_
+#undef RODAROVE_TREE_CONTAINER_SLOTS_
+#undef RODAROVE_TREE_COMPONENT_SLOTS_
+
+#ifndef __cplusplus
+// A component as C sees it. The same object may be viewed as any of the
+// three: the table behind lpVtbl has all 35 entries.
+struct IComponent {
+  const IComponentVtbl* lpVtbl;
+};
+struct ITreeContainer {
+  const ITreeContainerVtbl* lpVtbl;
+};
+struct ITreeComponent {
+  const ITreeComponentVtbl* lpVtbl;
+};
+#endif
+
+// Every entry of the C view sits at its slot number.
+#ifdef __cplusplus
+#define RODAROVE_STATIC_ASSERT_(condition, message) static_assert(condition, message)
+#else
+#define RODAROVE_STATIC_ASSERT_(condition, message) _Static_assert(condition, message)
+#endif
+#define RODAROVE_CHECK_SLOT_(name)                                                                 \
+  RODAROVE_STATIC_ASSERT_(offsetof(ITreeComponentVtbl, name) ==                                    \
+                              (size_t)kSlot##name * sizeof(void (*)(void)),                        \
+                          "the C view's " #name " is not at its slot")
+RODAROVE_CHECK_SLOT_(GetComponentID);
+RODAROVE_CHECK_SLOT_(GetVersion);
+RODAROVE_CHECK_SLOT_(Release);
+RODAROVE_CHECK_SLOT_(GetAutoFree);
+RODAROVE_CHECK_SLOT_(SetAutoFree);
+RODAROVE_CHECK_SLOT_(SetRoot);
+RODAROVE_CHECK_SLOT_(IsLeaf);
+RODAROVE_CHECK_SLOT_(Exists);
+RODAROVE_CHECK_SLOT_(IsChild);
+RODAROVE_CHECK_SLOT_(AppendChild);
+RODAROVE_CHECK_SLOT_(PrependChild);
+RODAROVE_CHECK_SLOT_(InsertAfter);
+RODAROVE_CHECK_SLOT_(InsertBefore);
+RODAROVE_CHECK_SLOT_(Clear);
+RODAROVE_CHECK_SLOT_(RemoveNode);
+RODAROVE_CHECK_SLOT_(GetRoot);
+RODAROVE_CHECK_SLOT_(GetParent);
+RODAROVE_CHECK_SLOT_(GetLastChild);
+RODAROVE_CHECK_SLOT_(GetFirstChild);
+RODAROVE_CHECK_SLOT_(GetPrevSibling);
+RODAROVE_CHECK_SLOT_(GetNextSibling);
+RODAROVE_CHECK_SLOT_(GetPathFromRoot);
+RODAROVE_CHECK_SLOT_(GetPathToRoot);
+RODAROVE_CHECK_SLOT_(GetSiblings);
+RODAROVE_CHECK_SLOT_(GetLeaves);
+RODAROVE_CHECK_SLOT_(GetAllNodes);
+RODAROVE_CHECK_SLOT_(MoveToFirstChild);
+RODAROVE_CHECK_SLOT_(MoveToLastChild);
+RODAROVE_CHECK_SLOT_(MoveBefore);
+RODAROVE_CHECK_SLOT_(MoveAfter);
+RODAROVE_CHECK_SLOT_(OnFinalRelease);
+RODAROVE_CHECK_SLOT_(GetDllRegistry);
+RODAROVE_CHECK_SLOT_(GetSiblingsWithSelf);
+RODAROVE_CHECK_SLOT_(GetDescendants);
+RODAROVE_CHECK_SLOT_(GetNodesAtDepth);
+RODAROVE_STATIC_ASSERT_(sizeof(IComponentVtbl) == 5 * sizeof(void (*)(void)),
+                        "IComponent has slots 0-4");
+RODAROVE_STATIC_ASSERT_(sizeof(ITreeContainerVtbl) == 30 * sizeof(void (*)(void)),
+                        "ITreeContainer has slots 0-29");
+RODAROVE_STATIC_ASSERT_(sizeof(ITreeComponentVtbl) == 35 * sizeof(void (*)(void)),
+                        "ITreeComponent has slots 0-34");
+#undef RODAROVE_CHECK_SLOT_
+#undef RODAROVE_STATIC_ASSERT_
+
+#endif  // RODAROVE_SLOT_TABLES
 
 #endif  // RODAROVE_TREE_CONTAINER_H_

@@ -5,18 +5,18 @@
 #include <cstdint>
 #include <string>
 
-#include "rodarove/tree_container.h"
+#include "rodarove/rodarove.h"
 
 namespace rodarove_test {
 
 struct ModuleExports {
-  IComponent* (*CreateComponent)(int32_t, uint32_t) = nullptr;
-  int32_t (*GetComponentIDs)(int32_t*, uint32_t) = nullptr;
-  int32_t (*SetDLLRegistry)(const char*) = nullptr;
-  void* (*SetFactoryHandle)(void*) = nullptr;
-  int32_t (*PavexDllCanUnloadNow)() = nullptr;
-  void (*PavexDllFreeMap)() = nullptr;
-  int32_t (*PavexSetDllSafe)(int32_t) = nullptr;
+  RodaroveCreateComponentFn CreateComponent = nullptr;
+  RodaroveGetComponentIDsFn GetComponentIDs = nullptr;
+  RodaroveSetDLLRegistryFn SetDLLRegistry = nullptr;
+  RodaroveSetFactoryHandleFn SetFactoryHandle = nullptr;
+  RodarovePavexDllCanUnloadNowFn PavexDllCanUnloadNow = nullptr;
+  RodarovePavexDllFreeMapFn PavexDllFreeMap = nullptr;
+  RodarovePavexSetDllSafeFn PavexSetDllSafe = nullptr;
 };
 
 // The module built with the tests.

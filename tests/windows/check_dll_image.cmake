@@ -1,7 +1,10 @@
-# cmake -DOBJDUMP=... -DMODULE=rodarove.dll [-DFACTORY=PavFact.dll] -P check_dll_image.cmake
+# cmake -DOBJDUMP=... -DMACHINE=x86_64|i686 -DMODULE=rodarove.dll
+#       [-DFACTORY=PavFact.dll] [-DHOST=rodarove-host.exe] -P check_dll_image.cmake
 cmake_minimum_required(VERSION 3.16)
-# Fails unless the module exports exactly its seven names and every DLL
-# imports only DLLs of the system (no MinGW runtime DLLs).
+# Fails unless the module exports exactly its seven names and the factory
+# its four, each undecorated (no leading '_', no '@N'), every image is built
+# for MACHINE, and every image imports only DLLs of the system (no MinGW
+# runtime DLLs).
 
 set(system_dll_regex "^(kernel32|msvcrt|ucrtbase|ntdll|advapi32|user32|bcrypt|api-ms-win-.*)\\.dll$")
 
@@ -31,6 +34,43 @@ function(read_image path exports_var imports_var)
   set(${imports_var} ${imports} PARENT_SCOPE)
 endfunction()
 
+# Little-endian bytes, as file(READ ... HEX) gives them, to a number.
+function(hex_le_to_number hex out_var)
+  string(LENGTH "${hex}" length)
+  set(big "")
+  set(i 0)
+  while(i LESS length)
+    string(SUBSTRING "${hex}" ${i} 2 byte)
+    set(big "${byte}${big}")
+    math(EXPR i "${i} + 2")
+  endwhile()
+  math(EXPR number "0x${big}" OUTPUT_FORMAT DECIMAL)
+  set(${out_var} ${number} PARENT_SCOPE)
+endfunction()
+
+# The Machine field of the PE header: 0x14c i386, 0x8664 x86-64.
+function(check_machine path)
+  file(READ ${path} pe_offset_hex OFFSET 60 LIMIT 4 HEX)
+  hex_le_to_number(${pe_offset_hex} pe_offset)
+  file(READ ${path} signature OFFSET ${pe_offset} LIMIT 4 HEX)
+  if(NOT signature STREQUAL "50450000")
+    message(FATAL_ERROR "${path}: no PE signature at ${pe_offset}")
+  endif()
+  math(EXPR machine_offset "${pe_offset} + 4")
+  file(READ ${path} machine_hex OFFSET ${machine_offset} LIMIT 2 HEX)
+  hex_le_to_number(${machine_hex} machine)
+  if(MACHINE STREQUAL "i686")
+    set(expected 332)  # 0x14c
+  elseif(MACHINE STREQUAL "x86_64")
+    set(expected 34404)  # 0x8664
+  else()
+    message(FATAL_ERROR "unknown MACHINE '${MACHINE}'")
+  endif()
+  if(NOT machine EQUAL expected)
+    message(FATAL_ERROR "${path}: machine type ${machine}, expected ${expected} (${MACHINE})")
+  endif()
+endfunction()
+
 function(check_imports path imports)
   if(NOT imports)
     message(FATAL_ERROR "${path}: no imports found; objdump output not understood")
@@ -43,23 +83,23 @@ function(check_imports path imports)
   endforeach()
 endfunction()
 
-read_image(${MODULE} exports imports)
-set(expected CreateComponent GetComponentIDs PavexDllCanUnloadNow PavexDllFreeMap
-    PavexSetDllSafe SetDLLRegistry SetFactoryHandle)
-list(SORT exports)
-if(NOT exports STREQUAL expected)
-  message(FATAL_ERROR "${MODULE} exports [${exports}], expected exactly [${expected}]")
-endif()
-check_imports(${MODULE} "${imports}")
-list(REMOVE_DUPLICATES imports)
-message(STATUS "${MODULE}: exports ${exports}; imports ${imports}")
-
-if(FACTORY)
-  read_image(${FACTORY} exports imports)
-  if(NOT "CreateComponent" IN_LIST exports)
-    message(FATAL_ERROR "${FACTORY} does not export CreateComponent")
+# check_image(PATH "EXPECTED EXPORTS, sorted" or "" for an executable)
+function(check_image path expected)
+  check_machine(${path})
+  read_image(${path} exports imports)
+  list(SORT exports)
+  if(NOT "${exports}" STREQUAL "${expected}")
+    message(FATAL_ERROR "${path} exports [${exports}], expected exactly [${expected}]")
   endif()
-  check_imports(${FACTORY} "${imports}")
+  check_imports(${path} "${imports}")
   list(REMOVE_DUPLICATES imports)
-  message(STATUS "${FACTORY}: exports ${exports}; imports ${imports}")
+  message(STATUS "${path} (${MACHINE}): exports [${exports}]; imports ${imports}")
+endfunction()
+
+check_image(${MODULE} "CreateComponent;GetComponentIDs;PavexDllCanUnloadNow;PavexDllFreeMap;PavexSetDllSafe;SetDLLRegistry;SetFactoryHandle")
+if(FACTORY)
+  check_image(${FACTORY} "CreateComponent;PavFactGetCallLog;PavFactResetCallLog;PavFactSetBehaviour")
+endif()
+if(HOST)
+  check_image(${HOST} "")
 endif()

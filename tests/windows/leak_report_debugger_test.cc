@@ -171,6 +171,37 @@ TEST(LeakReportUnderDebugger, EachLineIsOneDebugStringAtFreeLibraryAndAtExit) {
   }
 }
 
+// The hex digits of a leak line's pointer field, up to its line end.
+std::string PointerField(const std::string& line) {
+  const std::string mark = "Pointer:0x";
+  size_t start = line.find(mark);
+  if (start == std::string::npos) return std::string();
+  start += mark.size();
+  size_t end = line.find('\n', start);
+  return line.substr(start, end == std::string::npos ? std::string::npos : end - start);
+}
+
+// Hosts' log parsers read the pointer field as eight hex digits, which is
+// what a 32-bit process prints; a 64-bit one pads to eight and may need more.
+TEST(LeakReportUnderDebugger, PointerFieldIsEightHexDigitsIn32BitProcesses) {
+  DebuggeeResult r = RunProbe("exit", {"114:1", "837:2"});
+  ASSERT_TRUE(r.started);
+  ASSERT_EQ(r.exitCode, 0u);
+  int lines = 0;
+  for (const std::string& s : r.debugStrings) {
+    std::string field = PointerField(s);
+    if (field.empty()) continue;
+    ++lines;
+    EXPECT_EQ(field.find_first_not_of("0123456789abcdef"), std::string::npos) << s;
+    if (sizeof(void*) == 4) {
+      EXPECT_EQ(field.size(), 8u) << s;
+    } else {
+      EXPECT_GE(field.size(), 8u) << s;
+    }
+  }
+  EXPECT_EQ(lines, 2);
+}
+
 TEST(LeakReportUnderDebugger, NothingIsSentWithoutLiveComponents) {
   DebuggeeResult r = RunProbe("unload", {});
   ASSERT_TRUE(r.started);
