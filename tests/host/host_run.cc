@@ -78,6 +78,11 @@ void ReplaceAll(std::string* text, const std::string& from, const std::string& t
 
 HostResult RunHost(const std::vector<std::string>& args, const std::string& input,
                    const std::string& cwd) {
+  return RunHostAt(RODAROVE_HOST_PATH, args, input, cwd);
+}
+
+HostResult RunHostAt(const std::string& host, const std::vector<std::string>& args,
+                     const std::string& input, const std::string& cwd) {
   HostResult result;
   std::string inputDir = MakeTempDir();
   std::string inputPath = inputDir + "/stdin.txt";
@@ -86,6 +91,8 @@ HostResult RunHost(const std::vector<std::string>& args, const std::string& inpu
   if (pipe(out) != 0) return result;
   std::vector<std::string> store;
   std::vector<char*> argv = Argv(args, &store);
+  store[0] = host;
+  argv[0] = &store[0][0];
   pid_t pid = fork();
   if (pid == 0) {
     int in = open(inputPath.c_str(), O_RDONLY);
@@ -130,6 +137,80 @@ HostResult RunHostOnTerminal(const std::vector<std::string>& args, const std::st
   close(master);
   result.status = Wait(pid);
   return result;
+}
+
+TerminalSession::TerminalSession(const std::string& host, const std::string& home) {
+  pid_t pid = forkpty(&master_, nullptr, nullptr, nullptr);
+  if (pid == 0) {
+    setenv("HOME", home.c_str(), 1);
+    setenv("TERM", "xterm", 1);
+    execl(host.c_str(), host.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  pid_ = pid;
+}
+
+TerminalSession::~TerminalSession() {
+  if (pid_ > 0) {
+    kill(pid_, SIGKILL);
+    Wait(pid_);
+  }
+  if (master_ >= 0) close(master_);
+}
+
+void TerminalSession::Type(const std::string& keys) {
+  size_t done = 0;
+  while (done < keys.size()) {
+    ssize_t n = write(master_, keys.data() + done, keys.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
+  }
+}
+
+bool TerminalSession::WaitFor(const std::string& text) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  size_t start = consumed_;
+  while (true) {
+    std::string shown = Output();
+    size_t at = shown.find(text, start);
+    if (at != std::string::npos) {
+      consumed_ = at + text.size();
+      last_ = shown.substr(start, consumed_ - start);
+      return true;
+    }
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                    deadline - std::chrono::steady_clock::now())
+                    .count();
+    if (left <= 0) {
+      last_ = shown.substr(start);
+      return false;
+    }
+    pollfd p{master_, POLLIN, 0};
+    int r = poll(&p, 1, static_cast<int>(left));
+    if (r <= 0) continue;
+    char buf[4096];
+    ssize_t n = read(master_, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      last_ = shown.substr(start);
+      return false;
+    }
+    output_.append(buf, static_cast<size_t>(n));
+  }
+}
+
+int TerminalSession::Finish() {
+  output_ += Drain(master_, pid_);
+  int status = Wait(pid_);
+  pid_ = -1;
+  return status;
+}
+
+std::string TerminalSession::Output() const {
+  std::string out = output_;
+  ReplaceAll(&out, "\r\n", "\n");
+  return out;
 }
 
 std::string Normalize(const std::string& output) {
