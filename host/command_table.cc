@@ -293,7 +293,7 @@ const std::vector<Interpreter::Command>& Interpreter::Commands() {
       {"all-nodes", "C [CAP|null]", 1, 2, 25, "GetAllNodes", "slot 25: root, (node,parent) pairs",
        "Lists the root, then a (node,parent) pair for every other node the root reaches: a "
        "node, then its later siblings' walks, then its children's.",
-       "> all-nodes m\nm.GetAllNodes(root, buffer, 3) = 4: root 1 (2,1) (3,1) (4,2)\n", L,
+       "> all-nodes m\nm.GetAllNodes(root, buffer, 4) = 4: root 1 (2,1) (3,1) (4,2)\n", L,
        &I::PairSlot},
       {"move-first", "C ID NEWPARENT", 3, 3, 26, "MoveToFirstChild",
        "slot 26: ID as NEWPARENT's first child", "Moves ID with its subtree.",
@@ -409,13 +409,13 @@ const std::vector<Interpreter::Command>& Interpreter::Commands() {
        "Runs COMMAND N times (once when N is left out) and prints the time in all and per "
        "run; only the first run's output is shown. Ctrl-C stops it between runs. time "
        "cannot run quit.",
-       "> time 1000 exists m 4\nm.Exists(4) = 1\ntime: 1000 runs in 0.1 ms, 0.1 us a run\n", L,
+       "> time 1000 exists m 4\nm.Exists(4) = 1\ntime: 1000 runs in 0.052 ms: 0.052 us a run\n", L,
        &I::Time},
       {"limit", "[N|all]", 0, 1, -1, "", "how many entries a list shows",
        "Sets how many entries a list shows before '... and N more' (64 at first); all shows "
        "every entry. --all added to one command shows all of its entries.",
-       "> limit 2\nlists show at most 2 entries\n> all-nodes m\nm.GetAllNodes(root, buffer, 3) "
-       "= 4: root 1 (2,1) (3,1) ... and 1 more (--all shows them)\n",
+       "> limit 2\nlists show at most 2 entries\n> path-to-root m 4\nm.GetPathToRoot(4, buffer, "
+       "3) = 3: 4 2 ... and 1 more (--all shows them)\n",
        0, &I::Limit},
       {"echo", "TEXT...", 0, kAnyNumber, -1, "", "print the rest of the line", "",
        "> echo hello\nhello\n", 0, &I::Echo},
@@ -509,8 +509,7 @@ bool Interpreter::CommandHelp(const std::string& name, std::string* text) {
     const bool onTrees = example.find(" m ") != std::string::npos ||
                          example.find(" a ") != std::string::npos ||
                          example.find(" m\n") != std::string::npos;
-    out += onTrees ? "example (m is a 114 and a an 837, each holding 1, its children 2 and 3,\n"
-                     "and 4 under 2):\n"
+    out += onTrees ? "example (m: class 114, a: class 837; 1 has children 2 and 3, 2 has 4):\n"
                    : "example:\n";
     size_t at = 0;
     while (at < example.size()) {

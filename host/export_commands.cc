@@ -36,9 +36,11 @@ bool Interpreter::ComponentIds(const Args& args, std::string* error) {
   Entries entries;
   if (!isNull && r > 0) entries.count = static_cast<uint32_t>(r) < capacity ? r : capacity;
   entries.at = [&ids](size_t i) { return std::to_string(ids[i]); };
+  const bool cut = !isNull && r > 0 && static_cast<uint32_t>(r) > capacity;
   PrintAnswer("GetComponentIDs(" + std::string(isNull ? "null, " : "ids, ") +
                   std::to_string(capacity) + ")",
-              r, BriefMeaning("GetComponentIDs", 0, r), entries);
+              r, cut ? (capacity > 0 ? "ids holds " + std::to_string(capacity) : "nothing written") : "",
+              &entries);
   return true;
 }
 

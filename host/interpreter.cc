@@ -59,6 +59,7 @@ void Interpreter::Forget(int number) {
 
 Interpreter::Status Interpreter::Run(const std::string& line, std::string* error) {
   quit_ = false;
+  locatedError_ = false;
   Status status = RunLine(line, error);
   Flush();
   return status;
@@ -200,33 +201,33 @@ bool Interpreter::ReadBuffer(const Args& args, size_t index, bool* isNull, int32
 }
 
 void Interpreter::PrintAnswer(const std::string& head, int64_t value, const std::string& meaning,
-                              const Entries& entries) {
+                              const Entries* entries) {
   answer_.kind = Answer::kNumber;
   answer_.value = value;
   answer_.meaning = meaning;
   std::string line = head + " = " + std::to_string(value);
   if (!meaning.empty()) line += " (" + meaning + ")";
-  const bool any = !entries.lead.empty() || entries.count > 0;
-  if (any) {
+  if (entries != nullptr && (!entries->lead.empty() || entries->count > 0)) {
     line += ":";
-    if (!entries.lead.empty()) line += " " + entries.lead;
-    const size_t shown = showAll_ || limit_ < 0 || entries.count <= static_cast<size_t>(limit_)
-                             ? entries.count
-                             : static_cast<size_t>(limit_);
+    if (!entries->lead.empty()) line += " " + entries->lead;
+    const size_t count = entries->count;
+    const size_t shown =
+        showAll_ || limit_ < 0 || count <= static_cast<size_t>(limit_) ? count
+                                                                       : static_cast<size_t>(limit_);
     if (quiet_ == 0) {
-      for (size_t i = 0; i < shown; ++i) line += " " + entries.at(i);
-      if (shown < entries.count) {
-        line += " ... and " + std::to_string(entries.count - shown) + " more (--all shows them)";
+      for (size_t i = 0; i < shown; ++i) line += " " + entries->at(i);
+      if (shown < count) {
+        line += " ... and " + std::to_string(count - shown) + " more (--all shows them)";
       }
     }
   }
   Print(line + "\n");
-  if (collectEntries_) {
+  if (collectEntries_ && entries != nullptr) {
     answer_.hasEntries = true;
-    answer_.entries = entries.lead;
-    for (size_t i = 0; i < entries.count; ++i) {
+    answer_.entries = entries->lead;
+    for (size_t i = 0; i < entries->count; ++i) {
       if (!answer_.entries.empty()) answer_.entries += ' ';
-      answer_.entries += entries.at(i);
+      answer_.entries += entries->at(i);
     }
   }
 }

@@ -111,13 +111,11 @@ class Interpreter {
   // True once Ctrl-C asked the running command to stop.
   bool Interrupted() const;
 
-  // Prints "HEAD = VALUE (MEANING): ENTRIES" and records the answer. Long
-  // entry lists show their first limit_ entries unless --all was given.
+  // Prints "HEAD = VALUE (MEANING): ENTRIES" and records the answer; entries
+  // is null for a call that writes none. Long entry lists show their first
+  // limit_ entries unless --all was given.
   void PrintAnswer(const std::string& head, int64_t value, const std::string& meaning,
-                   const Entries& entries);
-  void PrintAnswer(const std::string& head, int64_t value, const std::string& meaning) {
-    PrintAnswer(head, value, meaning, Entries());
-  }
+                   const Entries* entries = nullptr);
   // Forgets the component (its Release has run) and remembers it was released.
   void Forget(int number);
 
@@ -176,6 +174,7 @@ class Interpreter {
   bool showAll_ = false;         // --all on the running command
   int64_t limit_ = 64;           // entries a list shows; negative: all
   bool quit_ = false;
+  bool locatedError_ = false;    // the error names the file line it came from
   int depth_ = 0;                // files being run by source or load
   // While load runs a file: the name its component gets, the name the file
   // gave it, and whether it has been made.

@@ -43,6 +43,10 @@ std::vector<std::string> Words(const std::string& text) {
   return words;
 }
 
+std::string EntryCount(size_t count) {
+  return std::to_string(count) + (count == 1 ? " entry" : " entries");
+}
+
 std::string Joined(const std::vector<std::string>& words) {
   std::string out;
   for (const std::string& w : words) out += (out.empty() ? "" : " ") + w;
@@ -257,8 +261,8 @@ bool Interpreter::ExpectList(const Args& args, std::string* error) {
   } else {
     size_t i = 0;
     while (i < want.size() && i < got.size() && want[i] == got[i]) ++i;
-    *error = "expected " + std::to_string(want.size()) + " entries, got " +
-             std::to_string(got.size()) + "; entry " + std::to_string(i + 1) + " is " +
+    *error = "expected " + EntryCount(want.size()) + ", got " + EntryCount(got.size()) + "; entry " +
+             std::to_string(i + 1) + " is " +
              (i < got.size() ? "'" + ShortWord(got[i]) + "'" : std::string("missing")) +
              ", expected " + (i < want.size() ? "'" + ShortWord(want[i]) + "'" : std::string("none"));
   }
@@ -294,7 +298,9 @@ bool Interpreter::RunFile(const std::string& path, std::string* error) {
       status = RunLine(line, &inner);
     }
     if (status == Status::kError) {
-      *error = path + ":" + std::to_string(number) + ": " + inner;
+      // Only the innermost file names its line: the caller adds its own.
+      *error = locatedError_ ? inner : path + ":" + std::to_string(number) + ": " + inner;
+      locatedError_ = true;
       ok = false;
       break;
     }

@@ -222,7 +222,7 @@ bool Interpreter::GetRootSlot(const Args& args, std::string* error) {
   int32_t r = c->object->GetRoot(&out);
   Entries entries;
   if (r == 1) entries.lead = std::to_string(out);
-  PrintAnswer(Label(*c) + ".GetRoot()", r, BriefMeaning("GetRoot", c->componentId, r), entries);
+  PrintAnswer(Label(*c) + ".GetRoot()", r, BriefMeaning("GetRoot", c->componentId, r), &entries);
   return true;
 }
 
@@ -244,7 +244,7 @@ bool Interpreter::LinkSlot(const Args& args, std::string* error) {
   Entries entries;
   if (r == 1) entries.lead = std::to_string(out);
   PrintAnswer(Label(*c) + "." + current_->call + "(" + std::to_string(id) + ")", r,
-              BriefMeaning(current_->call, c->componentId, r), entries);
+              BriefMeaning(current_->call, c->componentId, r), &entries);
   return true;
 }
 
@@ -276,7 +276,7 @@ bool Interpreter::ListSlot(const Args& args, std::string* error) {
   PrintAnswer(Label(*c) + "." + current_->call + "(" + std::to_string(id) + ", " +
                   BufferArgs(passed, capacity) + ")",
               r, ListMeaning(BriefMeaning(current_->call, c->componentId, r), passed, capacity, r),
-              entries);
+              &entries);
   return true;
 }
 
@@ -303,7 +303,7 @@ bool Interpreter::NodesAtDepth(const Args& args, std::string* error) {
   PrintAnswer(Label(*c) + ".GetNodesAtDepth(" + std::to_string(depth) + ", " + std::to_string(id) +
                   ", " + BufferArgs(passed, capacity) + ")",
               r, ListMeaning(BriefMeaning("GetNodesAtDepth", c->componentId, r), passed, capacity, r),
-              entries);
+              &entries);
   return true;
 }
 
@@ -342,7 +342,7 @@ bool Interpreter::PairSlot(const Args& args, std::string* error) {
                   BufferArgs(passed, capacity) + ")",
               r,
               ListMeaning(BriefMeaning(current_->call, c->componentId, r), passed, capacity, count),
-              entries);
+              &entries);
   return true;
 }
 

@@ -230,6 +230,24 @@ std::string Normalize(const std::string& output) {
   return text;
 }
 
+std::string CompareWithFile(const std::string& got, const std::string& path) {
+  const char* update = std::getenv("RODAROVE_UPDATE_EXPECTED");
+  if (update != nullptr && std::string(update) == "1") {
+    WriteFile(path, got);
+    return "";
+  }
+  std::string want;
+  if (!ReadFile(path, &want)) return "cannot read " + path;
+  if (got == want) return "";
+  // Point at the first line that differs.
+  std::istringstream g(got), w(want);
+  std::string gl, wl;
+  int line = 1;
+  while (std::getline(g, gl) && std::getline(w, wl) && gl == wl) ++line;
+  return "line " + std::to_string(line) + " differs\n  expected: " + wl + "\n  got:      " + gl +
+         "\nwhole output:\n" + got;
+}
+
 std::string MakeTempDir() {
   const char* base = getenv("TMPDIR");
   std::string pattern = std::string(base != nullptr && *base ? base : "/tmp") + "/rodarove-host-XXXXXX";

@@ -56,6 +56,11 @@ class TerminalSession {
 // addresses of the leak report by a fixed text.
 std::string Normalize(const std::string& output);
 
+// "" when got equals the text of the file at path; otherwise where they
+// differ, and the whole of got. RODAROVE_UPDATE_EXPECTED=1 rewrites the
+// file with got instead.
+std::string CompareWithFile(const std::string& got, const std::string& path);
+
 // A fresh empty directory for one test.
 std::string MakeTempDir();
 void WriteFile(const std::string& path, const std::string& text);

@@ -24,24 +24,8 @@ TEST(HostExamples, OutputsMatchCheckedInOnes) {
     SCOPED_TRACE(name);
     HostResult r = RunHost({kExamples + "/" + name + ".txt"});
     EXPECT_EQ(r.status, 0) << r.output;
-    std::string got = Normalize(r.output);
-    std::string path = kExamples + "/" + name + ".expected";
-    const char* update = std::getenv("RODAROVE_UPDATE_EXPECTED");
-    if (update != nullptr && std::string(update) == "1") {
-      WriteFile(path, got);
-      continue;
-    }
-    std::string want;
-    ASSERT_TRUE(ReadFile(path, &want)) << path;
-    if (got == want) continue;
-    // Point at the first line that differs.
-    std::istringstream g(got), w(want);
-    std::string gl, wl;
-    int line = 1;
-    while (std::getline(g, gl) && std::getline(w, wl) && gl == wl) ++line;
-    ADD_FAILURE() << name << ": line " << line << " differs\n  expected: " << wl
-                  << "\n  got:      " << gl << "\nwhole output:\n"
-                  << got;
+    std::string differs = CompareWithFile(Normalize(r.output), kExamples + "/" + name + ".expected");
+    if (!differs.empty()) ADD_FAILURE() << name << ": " << differs;
   }
 }
 
