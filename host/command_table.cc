@@ -3,7 +3,9 @@
 #include "host/command_table.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
+#include <unordered_map>
 
 namespace rodarove_host {
 
@@ -428,10 +430,13 @@ const std::vector<Interpreter::Command>& Interpreter::Commands() {
 }
 
 const Interpreter::Command* Interpreter::FindCommand(const std::string& name) {
-  for (const Command& c : Commands()) {
-    if (name == c.name) return &c;
-  }
-  return nullptr;
+  static const std::unordered_map<std::string, const Command*> byName = [] {
+    std::unordered_map<std::string, const Command*> map;
+    for (const Command& c : Commands()) map.emplace(c.name, &c);
+    return map;
+  }();
+  auto it = byName.find(name);
+  return it != byName.end() ? it->second : nullptr;
 }
 
 std::string Interpreter::BriefMeaning(const std::string& call, int32_t componentId,
@@ -493,7 +498,14 @@ bool Interpreter::CommandHelp(const std::string& name, std::string* text) {
     head += "    export " + std::string(c->call);
   }
   out += head + "\n";
-  Wrap("  ", "  ", *c->details ? c->details : c->summary, &out);
+  std::string about = *c->details ? c->details : c->summary;
+  if (!*c->details && about.compare(0, 5, "slot ") == 0) {
+    // "slot 19: ID's previous sibling" says the slot twice with the head.
+    about = about.substr(about.find(": ") + 2);
+    about[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(about[0])));
+    about += ".";
+  }
+  Wrap("  ", "  ", about, &out);
   bool any = false;
   for (const Meaning& m : kMeanings) {
     if (std::strcmp(m.call, c->call) != 0) continue;

@@ -17,6 +17,7 @@ bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 
 bool Tokenize(const std::string& line, std::vector<Token>* tokens, std::string* error) {
   tokens->clear();
+  tokens->reserve(8);
   size_t i = 0;
   const size_t n = line.size();
   while (true) {

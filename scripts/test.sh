@@ -7,7 +7,7 @@ set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 . scripts/setup.sh
-rodarove_ensure_packages cmake g++ ninja-build libgtest-dev googletest python3 binutils || exit 1
+rodarove_ensure_packages cmake g++ ninja-build libgtest-dev googletest python3 binutils libedit-dev || exit 1
 . scripts/setup.sh  # ninja may have just arrived
 
 jobs=${RODAROVE_JOBS:-2}
