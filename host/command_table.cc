@@ -325,7 +325,7 @@ const std::vector<Interpreter::Command>& Interpreter::Commands() {
        L, &I::PairSlot},
       {"at-depth", "C DEPTH ID [CAP|null]", 3, 4, 34, "GetNodesAtDepth",
        "slot 34: the nodes DEPTH levels below", "",
-       "> at-depth a 1 1\na.GetNodesAtDepth(1, 1, buffer, 2) = 2: 2 3\n", L, &I::NodesAtDepth},
+       "> at-depth a 1 1\na.GetNodesAtDepth(1, 1, buffer, 2) = 2: 2 3\n", L, &I::ListSlot},
       // The module's exports.
       {"component-ids", "[CAP|null]", 0, 1, -1, "GetComponentIDs", "the classes the module makes",
        "", "> component-ids\nGetComponentIDs(ids, 16) = 2: 114 837\n", L | X, &I::ComponentIds},

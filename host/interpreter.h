@@ -145,7 +145,6 @@ class Interpreter {
   bool ListSlot(const Args&, std::string*);
   bool PairSlot(const Args&, std::string*);
   bool GetRootSlot(const Args&, std::string*);
-  bool NodesAtDepth(const Args&, std::string*);
   bool Registry(const Args&, std::string*);
   // Exports (export_commands.cc).
   bool ComponentIds(const Args&, std::string*);

@@ -251,14 +251,18 @@ bool Interpreter::LinkSlot(const Args& args, std::string* error) {
 bool Interpreter::ListSlot(const Args& args, std::string* error) {
   Component* c = nullptr;
   if (!ReadComponent(args[0], &c, error)) return false;
+  const int slot = current_->slot;
+  const bool atDepth = slot == kSlotGetNodesAtDepth;
+  size_t next = 1;
+  int32_t depth = 0;
   int32_t id = 0;
-  if (!ReadInt32(args[1], "ID", &id, error)) return false;
+  if (atDepth && !ReadInt32(args[next++], "DEPTH", &depth, error)) return false;
+  if (!ReadInt32(args[next++], "ID", &id, error)) return false;
   bool isNull = false;
   int32_t capacity = 0;
-  bool automatic = args.size() < 3;
-  if (!automatic && !ReadBuffer(args, 2, &isNull, &capacity, error)) return false;
+  bool automatic = args.size() <= next;
+  if (!automatic && !ReadBuffer(args, next, &isNull, &capacity, error)) return false;
   ITreeComponent* t = c->object;
-  const int slot = current_->slot;
   std::vector<int32_t> buffer;
   int32_t r = CallWithBuffer(automatic, isNull, &capacity, &buffer, [&](int32_t* b, int32_t n) {
     switch (slot) {
@@ -266,6 +270,7 @@ bool Interpreter::ListSlot(const Args& args, std::string* error) {
       case kSlotGetPathToRoot: return t->GetPathToRoot(id, b, n);
       case kSlotGetSiblings: return t->GetSiblings(id, b, n);
       case kSlotGetLeaves: return t->GetLeaves(id, b, n);
+      case kSlotGetNodesAtDepth: return t->GetNodesAtDepth(depth, id, b, n);
       default: return t->GetSiblingsWithSelf(id, b, n);
     }
   });
@@ -273,36 +278,10 @@ bool Interpreter::ListSlot(const Args& args, std::string* error) {
   Entries entries;
   entries.count = Written(passed, capacity, r);
   entries.at = [&buffer](size_t i) { return std::to_string(buffer[i]); };
-  PrintAnswer(Label(*c) + "." + current_->call + "(" + std::to_string(id) + ", " +
-                  BufferArgs(passed, capacity) + ")",
-              r, ListMeaning(BriefMeaning(current_->call, c->componentId, r), passed, capacity, r),
-              &entries);
-  return true;
-}
-
-bool Interpreter::NodesAtDepth(const Args& args, std::string* error) {
-  Component* c = nullptr;
-  if (!ReadComponent(args[0], &c, error)) return false;
-  int32_t depth = 0;
-  int32_t id = 0;
-  if (!ReadInt32(args[1], "DEPTH", &depth, error)) return false;
-  if (!ReadInt32(args[2], "ID", &id, error)) return false;
-  bool isNull = false;
-  int32_t capacity = 0;
-  bool automatic = args.size() < 4;
-  if (!automatic && !ReadBuffer(args, 3, &isNull, &capacity, error)) return false;
-  ITreeComponent* t = c->object;
-  std::vector<int32_t> buffer;
-  int32_t r = CallWithBuffer(automatic, isNull, &capacity, &buffer, [&](int32_t* b, int32_t n) {
-    return t->GetNodesAtDepth(depth, id, b, n);
-  });
-  const bool passed = !buffer.empty();
-  Entries entries;
-  entries.count = Written(passed, capacity, r);
-  entries.at = [&buffer](size_t i) { return std::to_string(buffer[i]); };
-  PrintAnswer(Label(*c) + ".GetNodesAtDepth(" + std::to_string(depth) + ", " + std::to_string(id) +
+  PrintAnswer(Label(*c) + "." + current_->call + "(" +
+                  (atDepth ? std::to_string(depth) + ", " : std::string()) + std::to_string(id) +
                   ", " + BufferArgs(passed, capacity) + ")",
-              r, ListMeaning(BriefMeaning("GetNodesAtDepth", c->componentId, r), passed, capacity, r),
+              r, ListMeaning(BriefMeaning(current_->call, c->componentId, r), passed, capacity, r),
               &entries);
   return true;
 }

@@ -66,6 +66,16 @@ int Wait(pid_t pid) {
   return -1;
 }
 
+void WriteAll(int fd, const std::string& text) {
+  size_t done = 0;
+  while (done < text.size()) {
+    ssize_t n = write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
+  }
+}
+
 void ReplaceAll(std::string* text, const std::string& from, const std::string& to) {
   if (from.empty()) return;
   for (size_t at = text->find(from); at != std::string::npos; at = text->find(from, at)) {
@@ -126,13 +136,7 @@ HostResult RunHostOnTerminal(const std::vector<std::string>& args, const std::st
     _exit(127);
   }
   // The terminal keeps typed lines until the program reads them.
-  size_t done = 0;
-  while (done < input.size()) {
-    ssize_t n = write(master, input.data() + done, input.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += static_cast<size_t>(n);
-  }
+  WriteAll(master, input);
   result.output = Drain(master, pid);
   close(master);
   result.status = Wait(pid);
@@ -158,15 +162,7 @@ TerminalSession::~TerminalSession() {
   if (master_ >= 0) close(master_);
 }
 
-void TerminalSession::Type(const std::string& keys) {
-  size_t done = 0;
-  while (done < keys.size()) {
-    ssize_t n = write(master_, keys.data() + done, keys.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += static_cast<size_t>(n);
-  }
-}
+void TerminalSession::Type(const std::string& keys) { WriteAll(master_, keys); }
 
 bool TerminalSession::WaitFor(const std::string& text) {
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);

@@ -29,6 +29,16 @@ const char kCtrlC[] = "\x03";
 
 void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
+// Starts a time of a billion runs, and stops it with Ctrl-C once it runs.
+void StopALongTime(TerminalSession* s) {
+  s->Type("time 1000000000 exists m 1\r");
+  ASSERT_TRUE(s->WaitFor("m.Exists(1) = 1\n")) << s->Last();
+  Pause(100);
+  s->Type(kCtrlC);
+  ASSERT_TRUE(s->WaitFor("time: stopped by Ctrl-C after ")) << s->Last();
+  ASSERT_TRUE(s->WaitFor("rodarove> ")) << s->Last();
+}
+
 TEST(HostTerminal, LineEditingHistoryAndCtrlC) {
   const std::string home = MakeTempDir();
   {
@@ -50,12 +60,7 @@ TEST(HostTerminal, LineEditingHistoryAndCtrlC) {
     RUN_LINE(s, "append m 3 1\r", "m.AppendChild(3, 1) = 1\n");
 
     // Ctrl-C stops a long time and a long generate between calls.
-    s.Type("time 1000000000 exists m 3\r");
-    ASSERT_TRUE(s.WaitFor("m.Exists(3) = 1\n")) << s.Last();
-    Pause(100);
-    s.Type(kCtrlC);
-    ASSERT_TRUE(s.WaitFor("time: stopped by Ctrl-C after ")) << s.Last();
-    ASSERT_TRUE(s.WaitFor("rodarove> ")) << s.Last();
+    ASSERT_NO_FATAL_FAILURE(StopALongTime(&s));
     RUN_LINE(s, "create array as a\r", "#2 a = CreateComponent(837, 0)\n");
     s.Type("generate a 20000000\r");
     ASSERT_TRUE(s.WaitFor("generate a 20000000\n")) << s.Last();
@@ -107,12 +112,7 @@ TEST(HostTerminal, PromptWorksWithoutLibedit) {
   s.Type(kCtrlC);
   ASSERT_TRUE(s.WaitFor("rodarove> ")) << s.Last();
   RUN_LINE(s, "set-root m 1\r", "m.SetRoot(1) = 1\n");
-  s.Type("time 1000000000 exists m 1\r");
-  ASSERT_TRUE(s.WaitFor("m.Exists(1) = 1\n")) << s.Last();
-  Pause(100);
-  s.Type(kCtrlC);
-  ASSERT_TRUE(s.WaitFor("time: stopped by Ctrl-C after ")) << s.Last();
-  ASSERT_TRUE(s.WaitFor("rodarove> ")) << s.Last();
+  ASSERT_NO_FATAL_FAILURE(StopALongTime(&s));
   RUN_LINE(s, "root m\r", "m.GetRoot() = 1: 1\n");
   s.Type("quit\r");
   EXPECT_EQ(s.Finish(), 0) << s.Output();
