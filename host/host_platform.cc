@@ -1,6 +1,8 @@
 #include "host/host_platform.h"
 
+#include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #if defined(_WIN32)
@@ -9,10 +11,23 @@
 #else
 #include <dlfcn.h>
 #include <limits.h>
+#include <signal.h>
 #include <unistd.h>
 #endif
 
 namespace rodarove_host {
+
+namespace {
+
+// Set from a signal handler (POSIX) or a console handler thread (Windows).
+static_assert(ATOMIC_INT_LOCK_FREE == 2, "the interrupt flag must be lock-free");
+std::atomic<int> interruptFlag{0};
+
+}  // namespace
+
+bool InterruptPending() { return interruptFlag.load() != 0; }
+
+void ClearInterrupt() { interruptFlag.store(0); }
 
 #if defined(_WIN32)
 
@@ -71,6 +86,28 @@ void RelayDebuggerOutput() {
 
 bool InputIsTerminal() { return _isatty(_fileno(stdin)) != 0; }
 
+std::string HomeDirectory() {
+  const char* home = std::getenv("USERPROFILE");
+  return home != nullptr ? home : "";
+}
+
+namespace {
+
+BOOL WINAPI OnConsoleControl(DWORD type) {
+  if (type != CTRL_C_EVENT) return FALSE;  // Ctrl-Break and closing still end the program
+  interruptFlag.store(1);
+  return TRUE;
+}
+
+}  // namespace
+
+void CatchInterrupts() { SetConsoleCtrlHandler(OnConsoleControl, TRUE); }
+
+bool InterruptArrives(int ms) {
+  for (int waited = 0; !InterruptPending() && waited < ms; waited += 10) Sleep(10);
+  return InterruptPending();
+}
+
 #else
 
 void* OpenLibrary(const std::string& path, std::string* error) {
@@ -105,6 +142,28 @@ std::string DefaultModulePath() {
 void RelayDebuggerOutput() {}
 
 bool InputIsTerminal() { return isatty(STDIN_FILENO) != 0; }
+
+std::string HomeDirectory() {
+  const char* home = std::getenv("HOME");
+  return home != nullptr ? home : "";
+}
+
+namespace {
+
+void OnInterrupt(int) { interruptFlag.store(1); }
+
+}  // namespace
+
+void CatchInterrupts() {
+  struct sigaction action;
+  std::memset(&action, 0, sizeof action);
+  action.sa_handler = OnInterrupt;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = 0;  // no SA_RESTART: a waiting read returns
+  sigaction(SIGINT, &action, nullptr);
+}
+
+bool InterruptArrives(int) { return InterruptPending(); }
 
 #endif
 

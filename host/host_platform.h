@@ -32,6 +32,21 @@ void RelayDebuggerOutput();
 // True when standard input is a terminal.
 bool InputIsTerminal();
 
+// The user's home directory; "" when it is not known.
+std::string HomeDirectory();
+
+// Ctrl-C. Once CatchInterrupts has run, Ctrl-C no longer ends the program:
+// it sets a flag that InterruptPending reads and ClearInterrupt resets, and
+// on POSIX a blocking read of standard input returns with EINTR. Before
+// that, InterruptPending is always false.
+void CatchInterrupts();
+bool InterruptPending();
+void ClearInterrupt();
+// True when an interrupt is pending or arrives within ms milliseconds. On
+// Windows a read of the console ends before the handler, which runs on a
+// thread of its own, has set the flag.
+bool InterruptArrives(int ms);
+
 }  // namespace rodarove_host
 
 #endif  // RODAROVE_HOST_HOST_PLATFORM_H_

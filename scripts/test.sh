@@ -9,7 +9,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 . scripts/setup.sh
 rodarove_ensure_packages cmake g++ ninja-build libgtest-dev googletest python3 binutils \
-  pkg-config || exit 1
+  pkg-config libedit-dev || exit 1
 . scripts/setup.sh  # ninja may have just arrived
 
 jobs=${RODAROVE_JOBS:-2}

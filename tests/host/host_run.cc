@@ -66,6 +66,16 @@ int Wait(pid_t pid) {
   return -1;
 }
 
+void WriteAll(int fd, const std::string& text) {
+  size_t done = 0;
+  while (done < text.size()) {
+    ssize_t n = write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
+  }
+}
+
 void ReplaceAll(std::string* text, const std::string& from, const std::string& to) {
   if (from.empty()) return;
   for (size_t at = text->find(from); at != std::string::npos; at = text->find(from, at)) {
@@ -78,6 +88,11 @@ void ReplaceAll(std::string* text, const std::string& from, const std::string& t
 
 HostResult RunHost(const std::vector<std::string>& args, const std::string& input,
                    const std::string& cwd) {
+  return RunHostAt(RODAROVE_HOST_PATH, args, input, cwd);
+}
+
+HostResult RunHostAt(const std::string& host, const std::vector<std::string>& args,
+                     const std::string& input, const std::string& cwd) {
   HostResult result;
   std::string inputDir = MakeTempDir();
   std::string inputPath = inputDir + "/stdin.txt";
@@ -86,6 +101,8 @@ HostResult RunHost(const std::vector<std::string>& args, const std::string& inpu
   if (pipe(out) != 0) return result;
   std::vector<std::string> store;
   std::vector<char*> argv = Argv(args, &store);
+  store[0] = host;
+  argv[0] = &store[0][0];
   pid_t pid = fork();
   if (pid == 0) {
     int in = open(inputPath.c_str(), O_RDONLY);
@@ -119,17 +136,77 @@ HostResult RunHostOnTerminal(const std::vector<std::string>& args, const std::st
     _exit(127);
   }
   // The terminal keeps typed lines until the program reads them.
-  size_t done = 0;
-  while (done < input.size()) {
-    ssize_t n = write(master, input.data() + done, input.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += static_cast<size_t>(n);
-  }
+  WriteAll(master, input);
   result.output = Drain(master, pid);
   close(master);
   result.status = Wait(pid);
   return result;
+}
+
+TerminalSession::TerminalSession(const std::string& host, const std::string& home) {
+  pid_t pid = forkpty(&master_, nullptr, nullptr, nullptr);
+  if (pid == 0) {
+    setenv("HOME", home.c_str(), 1);
+    setenv("TERM", "xterm", 1);
+    execl(host.c_str(), host.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  pid_ = pid;
+}
+
+TerminalSession::~TerminalSession() {
+  if (pid_ > 0) {
+    kill(pid_, SIGKILL);
+    Wait(pid_);
+  }
+  if (master_ >= 0) close(master_);
+}
+
+void TerminalSession::Type(const std::string& keys) { WriteAll(master_, keys); }
+
+bool TerminalSession::WaitFor(const std::string& text) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  size_t start = consumed_;
+  while (true) {
+    std::string shown = Output();
+    size_t at = shown.find(text, start);
+    if (at != std::string::npos) {
+      consumed_ = at + text.size();
+      last_ = shown.substr(start, consumed_ - start);
+      return true;
+    }
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                    deadline - std::chrono::steady_clock::now())
+                    .count();
+    if (left <= 0) {
+      last_ = shown.substr(start);
+      return false;
+    }
+    pollfd p{master_, POLLIN, 0};
+    int r = poll(&p, 1, static_cast<int>(left));
+    if (r <= 0) continue;
+    char buf[4096];
+    ssize_t n = read(master_, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      last_ = shown.substr(start);
+      return false;
+    }
+    output_.append(buf, static_cast<size_t>(n));
+  }
+}
+
+int TerminalSession::Finish() {
+  output_ += Drain(master_, pid_);
+  int status = Wait(pid_);
+  pid_ = -1;
+  return status;
+}
+
+std::string TerminalSession::Output() const {
+  std::string out = output_;
+  ReplaceAll(&out, "\r\n", "\n");
+  return out;
 }
 
 std::string Normalize(const std::string& output) {
@@ -147,6 +224,24 @@ std::string Normalize(const std::string& output) {
     text.replace(at, end - at, "<address>");
   }
   return text;
+}
+
+std::string CompareWithFile(const std::string& got, const std::string& path) {
+  const char* update = std::getenv("RODAROVE_UPDATE_EXPECTED");
+  if (update != nullptr && std::string(update) == "1") {
+    WriteFile(path, got);
+    return "";
+  }
+  std::string want;
+  if (!ReadFile(path, &want)) return "cannot read " + path;
+  if (got == want) return "";
+  // Point at the first line that differs.
+  std::istringstream g(got), w(want);
+  std::string gl, wl;
+  int line = 1;
+  while (std::getline(g, gl) && std::getline(w, wl) && gl == wl) ++line;
+  return "line " + std::to_string(line) + " differs\n  expected: " + wl + "\n  got:      " + gl +
+         "\nwhole output:\n" + got;
 }
 
 std::string MakeTempDir() {

@@ -24,24 +24,8 @@ TEST(HostExamples, OutputsMatchCheckedInOnes) {
     SCOPED_TRACE(name);
     HostResult r = RunHost({kExamples + "/" + name + ".txt"});
     EXPECT_EQ(r.status, 0) << r.output;
-    std::string got = Normalize(r.output);
-    std::string path = kExamples + "/" + name + ".expected";
-    const char* update = std::getenv("RODAROVE_UPDATE_EXPECTED");
-    if (update != nullptr && std::string(update) == "1") {
-      WriteFile(path, got);
-      continue;
-    }
-    std::string want;
-    ASSERT_TRUE(ReadFile(path, &want)) << path;
-    if (got == want) continue;
-    // Point at the first line that differs.
-    std::istringstream g(got), w(want);
-    std::string gl, wl;
-    int line = 1;
-    while (std::getline(g, gl) && std::getline(w, wl) && gl == wl) ++line;
-    ADD_FAILURE() << name << ": line " << line << " differs\n  expected: " << wl
-                  << "\n  got:      " << gl << "\nwhole output:\n"
-                  << got;
+    std::string differs = CompareWithFile(Normalize(r.output), kExamples + "/" + name + ".expected");
+    if (!differs.empty()) ADD_FAILURE() << name << ": " << differs;
   }
 }
 
@@ -61,8 +45,7 @@ TEST(HostErrors, ScriptStopsAtFirstErrorNamingTheLine) {
        "PARENT'"},
       {"echo start\ncreate map as m\nset-root m 1 2\n",
        "bad.txt:3: error: wrong number of arguments for 'set-root': expected 'set-root C ID'"},
-      {"echo start\nhelp me\n",
-       "bad.txt:2: error: wrong number of arguments for 'help': expected 'help'"},
+      {"echo start\nhelp me\n", "bad.txt:2: error: no command 'me' (try 'help')"},
       {"echo start\ncreate map as m\nset-root m 2147483648\n",
        "bad.txt:3: error: ID 2147483648 is out of range (-2147483648 to 2147483647)"},
       {"echo start\ncreate map as m\nappend m -2147483649 1\n",
@@ -89,7 +72,9 @@ TEST(HostErrors, ScriptStopsAtFirstErrorNamingTheLine) {
       {"echo start\nshow z\n", "bad.txt:2: error: unknown component 'z'"},
       {"echo start\ncreate map\nroot 2\n", "bad.txt:3: error: unknown component '2'"},
       {"echo start\ncreate map as m\nrelease m\nroot m\n",
-       "bad.txt:4: error: unknown component 'm'"},
+       "bad.txt:4: error: component 'm' was released already"},
+      {"echo start\ncreate map as m\nrelease 1\nrelease m\n",
+       "bad.txt:4: error: component 'm' was released already"},
       {"echo start\ncreate map as m\nleaves m 1 16777217\n",
        "bad.txt:3: error: CAP 16777217 is more than this host allocates (16777216)"},
       {"echo start\ncreate map as m\nregistry m x 70000\n",
@@ -106,7 +91,7 @@ TEST(HostErrors, ScriptStopsAtFirstErrorNamingTheLine) {
        "bad.txt:3: error: cannot write '/nonexistent-dir/x.dot'"},
       {"echo start\ntime frob\n", "bad.txt:2: error: unknown command 'frob' (try 'help')"},
       {"echo start\ntime\n", "bad.txt:2: error: wrong number of arguments for 'time': expected "
-                             "'time COMMAND...'"},
+                             "'time [N] COMMAND...'"},
   };
   std::string dir = MakeTempDir();
   for (const BadScript& c : cases) {
@@ -190,7 +175,7 @@ TEST(HostPrompt, StandardInputRunsAsAScriptUnlessInteractive) {
   HostResult r = RunHost({}, input);
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.output.find("rodarove> "), std::string::npos) << r.output;
-  EXPECT_NE(r.output.find("a.SetRoot(0) = 0\nstdin:3: error: wrong number of arguments for "
+  EXPECT_NE(r.output.find("a.SetRoot(0) = 0 (refused)\nstdin:3: error: wrong number of arguments for "
                           "'exists': expected 'exists C ID'\n"),
             std::string::npos)
       << r.output;
@@ -239,11 +224,13 @@ TEST(HostPrompt, RandomInputNeverCrashes) {
       "last-child", "first-child", "prev-sibling", "next-sibling", "path-from-root",
       "path-to-root", "siblings", "leaves", "all-nodes", "on-final-release", "registry",
       "siblings-with-self", "descendants", "at-depth", "component-ids", "set-registry",
-      "can-unload", "free-map", "set-dll-safe", "frob", "\"show\"", "#", ""};
+      "can-unload", "free-map", "set-dll-safe", "frob", "\"show\"", "#", "", "expect",
+      "expect-list", "limit", "append-children", "save", "load", "source"};
   const std::vector<std::string> words = {
       "m", "m", "m", "z", "1", "2", "3", "4", "5", "7", "0", "-1", "12", "0x10", "-0x3",
       "2147483647", "2147483648", "-2147483649", "4294967295", "99999999999999999999", "null",
-      "none", "as", "map", "114", "\"m\"", "\"a b\"", "\"", "x", "g.dot", "#c", "+", "-", "0x"};
+      "none", "as", "map", "114", "\"m\"", "\"a b\"", "\"", "x", "g.dot", "#c", "+", "-", "0x",
+      "--all", "all", "exists", "\"1 2\""};
   const std::vector<std::string> readOnly = {"show", "exists", "parent", "leaves", "at-depth",
                                              "all-nodes", "descendants", "root", "is-child"};
   std::string input = "create map as m\ncreate array as a\nset-root a 1\nappend a 2 1\n";

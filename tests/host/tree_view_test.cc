@@ -1,5 +1,6 @@
 // The host's tree drawings against a drawing made from a plain model of the
 // same tree, on trees built in the real module.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -34,8 +35,14 @@ class TreeViewTest : public ::testing::Test {
 // Children lists by node, nodes 1..n, root 1.
 using Model = std::vector<std::vector<int32_t>>;
 
-std::string DrawModel(const Model& model, int64_t maxDepth) {
-  std::string out = "1\n";
+// The drawing's lines: a node whose children lie below maxDepth ends in
+// " ...".
+std::vector<std::string> DrawModel(const Model& model, int64_t maxDepth) {
+  auto hidden = [&](int32_t node, size_t depth) {
+    return maxDepth >= 0 && static_cast<int64_t>(depth) >= maxDepth &&
+           !model[static_cast<size_t>(node)].empty();
+  };
+  std::vector<std::string> lines = {hidden(1, 0) ? "1 ..." : "1"};
   std::vector<bool> more;  // per level above: that ancestor has a later sibling
   std::function<void(int32_t)> draw = [&](int32_t node) {
     if (maxDepth >= 0 && static_cast<int64_t>(more.size()) >= maxDepth) return;
@@ -45,14 +52,23 @@ std::string DrawModel(const Model& model, int64_t maxDepth) {
       more.push_back(!last);
       size_t depth = more.size();
       size_t from = depth > 32 ? depth - 32 : 0;
-      if (depth > 32) out += "[depth " + std::to_string(depth) + "] ";
-      for (size_t k = from; k + 1 < depth; ++k) out += more[k] ? "|   " : "    ";
-      out += (last ? "`-- " : "+-- ") + std::to_string(kids[i]) + "\n";
+      std::string line;
+      if (depth > 32) line += "[depth " + std::to_string(depth) + "] ";
+      for (size_t k = from; k + 1 < depth; ++k) line += more[k] ? "|   " : "    ";
+      line += (last ? "`-- " : "+-- ") + std::to_string(kids[i]);
+      if (hidden(kids[i], depth)) line += " ...";
+      lines.push_back(line);
       draw(kids[i]);
       more.pop_back();
     }
   };
   draw(1);
+  return lines;
+}
+
+std::string Text(const std::vector<std::string>& lines, size_t count) {
+  std::string out;
+  for (size_t i = 0; i < count && i < lines.size(); ++i) out += lines[i] + "\n";
   return out;
 }
 
@@ -99,9 +115,19 @@ TEST_F(TreeViewTest, RandomTreesDrawAsTheirModel) {
           kids.insert(kids.begin(), id);
         }
       }
-      EXPECT_EQ(rodarove_host::DrawTree(tree, -1), DrawModel(model, -1));
+      std::vector<std::string> whole = DrawModel(model, -1);
+      EXPECT_EQ(rodarove_host::DrawTree(tree, -1), Text(whole, whole.size()));
       int64_t depth = static_cast<int64_t>(rng() % 4);
-      EXPECT_EQ(rodarove_host::DrawTree(tree, depth), DrawModel(model, depth)) << depth;
+      std::vector<std::string> cut = DrawModel(model, depth);
+      rodarove_host::Drawing drawing = rodarove_host::DrawTree(tree, depth, -1);
+      EXPECT_EQ(drawing.text, Text(cut, cut.size())) << depth;
+      EXPECT_EQ(drawing.depthCut, cut.size() < whole.size()) << depth;
+      EXPECT_EQ(drawing.notDrawn, 0);
+      // A line limit keeps the first lines and counts the nodes left out.
+      size_t lines = rng() % (cut.size() + 2);
+      drawing = rodarove_host::DrawTree(tree, depth, static_cast<int64_t>(lines));
+      EXPECT_EQ(drawing.text, Text(cut, lines)) << depth << " " << lines;
+      EXPECT_EQ(drawing.notDrawn, static_cast<int64_t>(cut.size() - std::min(lines, cut.size())));
       EXPECT_EQ(rodarove_host::DotGraph(tree, "t"), DotModel(model));
       tree->Release(0);
     }
@@ -122,12 +148,12 @@ TEST_F(TreeViewTest, EmptyTreeAndDeepChain) {
   size_t lines = 0;
   for (char c : drawn) lines += c == '\n';
   EXPECT_EQ(lines, static_cast<size_t>(n));
-  EXPECT_EQ(rodarove_host::DrawTree(tree, 2), "1\n`-- 2\n    `-- 3\n");
+  EXPECT_EQ(rodarove_host::DrawTree(tree, 2), "1\n`-- 2\n    `-- 3 ...\n");
   size_t at = drawn.find("[depth 33] ");
   ASSERT_NE(at, std::string::npos);
   EXPECT_EQ(drawn.substr(at, drawn.find('\n', at) - at),
             "[depth 33] " + std::string(31 * 4, ' ') + "`-- 34");
-  EXPECT_EQ(rodarove_host::DrawTree(tree, 0), "1\n");
+  EXPECT_EQ(rodarove_host::DrawTree(tree, 0), "1 ...\n");
   tree->Release(0);
 }
 
