@@ -22,7 +22,7 @@ for toolchain in cmake/mingw-w64-*.cmake; do
   cross_packages+=("g++-mingw-w64-${arch//_/-}-posix")
 done
 # dpkg-dev gives the .deb its dependencies (dpkg-shlibdeps).
-rodarove_ensure_packages cmake g++ ninja-build dpkg-dev "${cross_packages[@]}"
+rodarove_ensure_packages cmake g++ ninja-build dpkg-dev libedit-dev "${cross_packages[@]}"
 . scripts/setup.sh  # ninja may have just arrived
 
 # package NAME BUILD_DIR CMAKE_ARGS...: configures and builds BUILD_DIR,
