@@ -97,21 +97,37 @@ int32_t ArrayTreeContainer::SetRoot(int32_t id) {
 int32_t ArrayTreeContainer::Clear() {
   std::memset(slots_, 0, static_cast<size_t>(slotCount_) * sizeof(TreeSlot));
   hasRoot_ = 0;
+  mayLinkToNonNodes_ = false;
   return 1;
 }
 
 // ---------------------------------------------------------------------------
 // Edits
 
+bool ArrayTreeContainer::WouldCloseCycle(int32_t newId, int32_t parentId) {
+  if (!mayLinkToNonNodes_) return false;
+  // Up from parentId through nodes; the first ID that is not a node ends
+  // the chain. Parent links of nodes have no cycle, so this ends within
+  // slotCount_ steps.
+  int32_t cur = parentId;
+  for (uint32_t steps = 0; steps < slotCount_; ++steps) {
+    const TreeSlot* slot = FindSlot(cur);
+    if (slot == nullptr) return cur == newId;
+    cur = slot->parent;
+  }
+  return true;
+}
+
 bool ArrayTreeContainer::AcceptsChild(int32_t newId, int32_t parentId) {
   if (newId == 0 || parentId == 0) return false;
   if (!MakeRoomFor(newId)) return false;
   // The parent need only be in range; it need not be a node.
   if (static_cast<uint32_t>(parentId) >= slotCount_) return false;
-  return slots_[newId].used == 0 && parentId != newId;
+  return slots_[newId].used == 0 && parentId != newId && !WouldCloseCycle(newId, parentId);
 }
 
 int32_t ArrayTreeContainer::MakeOnlyChild(int32_t newId, int32_t parentId) {
+  if (slots_[parentId].used == 0) mayLinkToNonNodes_ = true;
   TreeSlot& slot = slots_[newId];
   slot = TreeSlot{};
   slot.used = 1;
@@ -148,7 +164,7 @@ bool ArrayTreeContainer::AcceptsInsertBeside(int32_t newId, int32_t parentId, in
   const TreeSlot& parent = SlotOf(parentId);
   const TreeSlot& ref = SlotOf(refId);
   if (parent.used == 0 || ref.used == 0 || ref.parent != parentId) return false;
-  return slots_[newId].used == 0 && parentId != newId;
+  return slots_[newId].used == 0 && parentId != newId && !WouldCloseCycle(newId, parentId);
 }
 
 int32_t ArrayTreeContainer::InsertAfter(int32_t newId, int32_t parentId, int32_t refId) {
@@ -196,6 +212,7 @@ int32_t ArrayTreeContainer::RemoveNode(int32_t id) {
     if (parent.lastChild == id) parent.lastChild = slot->prevSibling;
   }
   // The links stay: children keep naming id as their parent.
+  if (slot->firstChild != 0) mayLinkToNonNodes_ = true;
   slot->used = 0;
   if (id == rootId_) hasRoot_ = 0;
   return 1;

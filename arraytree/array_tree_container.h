@@ -13,6 +13,11 @@
 // read links without testing that the slot is a node, so they see such
 // left-over links.
 //
+// The parent links of nodes never form a cycle: an insertion whose new node
+// would become its own ancestor is refused. That can only happen while some
+// node names an ID that is not a node as its parent (the new node is never
+// a node yet), so the check climbs only while the tree may hold such links.
+//
 // No query allocates, recurses or takes more than slotCount_ steps; the
 // whole-tree walks follow parent and sibling links back up instead of
 // keeping a stack. Not thread-safe: callers serialise all calls.
@@ -123,6 +128,9 @@ class ArrayTreeContainer final : public ComponentBase<kArrayTreeComponentId> {
   // The tests AppendChild and PrependChild share, after growing the array
   // for newId: true when newId may become a child of parentId.
   bool AcceptsChild(int32_t newId, int32_t parentId);
+  // True when newId (not a node) lies above parentId by the parent links of
+  // nodes, so that linking newId under parentId would close a cycle.
+  bool WouldCloseCycle(int32_t newId, int32_t parentId);
   // Fills newId's slot as the only child of parentId; returns 1.
   int32_t MakeOnlyChild(int32_t newId, int32_t parentId);
   // The tests InsertAfter and InsertBefore share, after growing the array
@@ -141,6 +149,10 @@ class ArrayTreeContainer final : public ComponentBase<kArrayTreeComponentId> {
   uint32_t slotCount_ = kSlotStep;
   uint32_t capacity_ = 0;  // slots allocated; those at and after slotCount_ stay zero
   TreeSlot* slots_ = nullptr;
+  // False while every node's parent link is 0 or names a node; set when a
+  // node with children is removed or a child goes under an ID that is not a
+  // node, and cleared only by Clear.
+  bool mayLinkToNonNodes_ = false;
 };
 
 }  // namespace rodarove
