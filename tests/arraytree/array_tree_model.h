@@ -12,6 +12,7 @@
 #define RODAROVE_TESTS_ARRAYTREE_ARRAY_TREE_MODEL_H_
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -27,7 +28,8 @@ class ArrayTreeModel {
   };
   static constexpr uint32_t kLimit = 178956000;
 
-  ArrayTreeModel() : slots_(1000, Slot{}) {}
+  // A growth beyond maxSlots slots fails, as when the allocation fails.
+  explicit ArrayTreeModel(uint32_t maxSlots = kLimit) : slots_(1000, Slot{}), maxSlots_(maxSlots) {}
 
   uint32_t slot_count() const { return count_; }
   const Slot& slot(int32_t id) const { return slots_[static_cast<uint32_t>(id)]; }
@@ -37,7 +39,7 @@ class ArrayTreeModel {
   Slot* Find(int32_t id) { return InRange(id) && S(id).used ? &S(id) : nullptr; }
   bool Grow(int32_t id) {
     uint32_t u = static_cast<uint32_t>(id);
-    if (u >= kLimit) return false;
+    if (u >= kLimit || u / 1000 + 1 > maxSlots_ / 1000) return false;
     count_ = (u / 1000 + 1) * 1000;
     slots_.resize(count_, Slot{});
     return true;
@@ -168,24 +170,24 @@ class ArrayTreeModel {
       }
     }
     // Iterative depth-first search with colours: 1 on the stack, 2 done.
-    std::vector<uint8_t> colour(count_, 0);
+    std::map<int32_t, uint8_t> colour;
     for (int32_t start : ids) {
-      if (!InRange(start) || colour[static_cast<uint32_t>(start)] != 0) continue;
+      if (!InRange(start) || colour[start] != 0) continue;
       std::vector<std::pair<int32_t, int>> stack{{start, 0}};
-      colour[static_cast<uint32_t>(start)] = 1;
+      colour[start] = 1;
       while (!stack.empty()) {
         auto& [x, edge] = stack.back();
         int32_t next = 0;
         if (edge == 0 && Find(x)) next = S(x).firstChild;
         if (edge == 1) next = S(x).nextSibling;
         if (edge == 2) {
-          colour[static_cast<uint32_t>(x)] = 2;
+          colour[x] = 2;
           stack.pop_back();
           continue;
         }
         ++edge;
         if (!InRange(next) || (edge == 1 && !Find(next))) continue;
-        uint8_t& c = colour[static_cast<uint32_t>(next)];
+        uint8_t& c = colour[next];
         if (c == 1) return "child and sibling links cycle through " + std::to_string(next);
         if (c == 0) {
           c = 1;
@@ -444,6 +446,7 @@ class ArrayTreeModel {
   }
 
   std::vector<Slot> slots_;
+  uint32_t maxSlots_;
   uint32_t count_ = 1000;
   int32_t hasRoot_ = 0;
   int32_t rootId_ = 0;
