@@ -59,6 +59,55 @@ void BM_BuildRandom(benchmark::State& state) {
 }
 BENCHMARK(BM_BuildRandom)->RangeMultiplier(10)->Range(1000, 1000000)->Unit(benchmark::kMillisecond);
 
+// A chain, each node under the one before: linear in n, since no insertion
+// climbs while every parent link names a node.
+void BM_BuildChain(benchmark::State& state) {
+  const int32_t n = static_cast<int32_t>(state.range(0));
+  for (auto _ : state) {
+    Tree t;
+    BuildChain(t, n);
+    benchmark::ClobberMemory();
+  }
+  state.SetItemsProcessed(state.iterations() * n);
+}
+BENCHMARK(BM_BuildChain)->RangeMultiplier(10)->Range(1000, 1000000)->Unit(benchmark::kMillisecond);
+
+// Root 1 and a child left under a removed node (IDs above n), so that every
+// insertion climbs its parent's path to rule out a cycle: about log n steps
+// in a random tree, the whole depth in a chain (quadratic in n).
+void StaleLink(Tree& t, int32_t n) {
+  t->SetRoot(1);
+  t->AppendChild(n + 1, 1);
+  t->AppendChild(n + 2, n + 1);
+  t->RemoveNode(n + 1);
+}
+
+void BM_BuildRandomWithStaleLink(benchmark::State& state) {
+  const int32_t n = static_cast<int32_t>(state.range(0));
+  for (auto _ : state) {
+    Tree t;
+    StaleLink(t, n);
+    BuildRandom(t, n, 1);
+    benchmark::ClobberMemory();
+  }
+  state.SetItemsProcessed(state.iterations() * n);
+}
+BENCHMARK(BM_BuildRandomWithStaleLink)->RangeMultiplier(10)->Range(1000, 1000000)
+    ->Unit(benchmark::kMillisecond);
+
+void BM_BuildChainWithStaleLink(benchmark::State& state) {
+  const int32_t n = static_cast<int32_t>(state.range(0));
+  for (auto _ : state) {
+    Tree t;
+    StaleLink(t, n);
+    BuildChain(t, n);
+    benchmark::ClobberMemory();
+  }
+  state.SetItemsProcessed(state.iterations() * n);
+}
+BENCHMARK(BM_BuildChainWithStaleLink)->Arg(1000)->Arg(3000)->Arg(10000)->Arg(30000)
+    ->Unit(benchmark::kMillisecond);
+
 // Rising IDs under one parent: the slot count is raised 1000 at a time.
 void BM_RisingIds(benchmark::State& state) {
   const int32_t n = static_cast<int32_t>(state.range(0));

@@ -40,15 +40,15 @@ using rodarove_test::ArrayTreeModel;
 using rodarove_test::TreeSlots;
 
 constexpr int32_t kIds[32] = {
-    1,    2,    3,    4,    5,    6,     7,         8,         9,         10,        11,
-    12,   13,   14,   15,   16,   0,     -1,        -2,        -7,        999,       1000,
-    1001, 1999, 2000, 2001, 65535, 178955999, 178956000, 178956001, INT32_MAX, INT32_MIN};
+    1,    2,    3,    4,    5,    6,    7,    8,    9,         10,        11,        12,
+    13,   14,   15,   16,   0,    -1,   -2,   -7,   999,       1000,      1001,      1999,
+    2000, 2001, 4321, 178955999, 178956000, 178956001, INT32_MAX, INT32_MIN};
 // How many of a call's ID arguments each call uses, by call number.
 constexpr int kIdArguments[31] = {1, 1, 1, 2, 2, 2, 3, 3, 0, 1, 2, 2, 2, 2, 1, 1,
                                   1, 1, 1, 1, 1, 0, 0, 1, 1, 1, 1, 1, 0, 0, 0};
 constexpr int32_t kDepths[8] = {0, 1, 2, 3, 4, -1, INT32_MAX, INT32_MIN};
 // Where the array model's growth fails, as the module's allocation does
-// (178955999 needs 178,956,000 slots; 65535 needs 66,000).
+// (178955999 needs 178,956,000 slots; 4321 needs 5,000).
 constexpr uint32_t kMaxArraySlots = 10000000;
 constexpr int32_t kSentinel = 0x5eed5eed;
 const NodePair kPairSentinel{kSentinel, kSentinel};
@@ -274,6 +274,7 @@ class Subject {
   void Apply(const Call& call, const std::set<int32_t>& used) {
     used_ = static_cast<int32_t>(used.size());
     const int32_t a = call.a, b = call.b, c = call.c;
+    id_ = a;
     switch (call.op) {
       case 0: Same("SetRoot", t_.SetRoot(a), e_.SetRoot(a)); break;
       case 1: Same("IsLeaf", t_.IsLeaf(a), e_.IsLeaf(a)); break;
