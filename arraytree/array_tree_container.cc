@@ -89,6 +89,7 @@ int32_t ArrayTreeContainer::SetRoot(int32_t id) {
   if (slots_[id].used != 0) return 0;
   rootId_ = id;
   hasRoot_ = 1;
+  NoteRefill(id);
   slots_[id] = TreeSlot{};
   slots_[id].used = 1;
   return 1;
@@ -97,7 +98,7 @@ int32_t ArrayTreeContainer::SetRoot(int32_t id) {
 int32_t ArrayTreeContainer::Clear() {
   std::memset(slots_, 0, static_cast<size_t>(slotCount_) * sizeof(TreeSlot));
   hasRoot_ = 0;
-  mayLinkToNonNodes_ = false;
+  lostChildren_ = false;
   return 1;
 }
 
@@ -105,7 +106,9 @@ int32_t ArrayTreeContainer::Clear() {
 // Edits
 
 bool ArrayTreeContainer::WouldCloseCycle(int32_t newId, int32_t parentId) {
-  if (!mayLinkToNonNodes_) return false;
+  // The nodes that name newId as their parent are those listed under it,
+  // unless an ID was brought in again while it listed children.
+  if (slots_[newId].firstChild == 0 && !lostChildren_) return false;
   // Up from parentId through nodes; the first ID that is not a node ends
   // the chain. Parent links of nodes have no cycle, so this ends within
   // slotCount_ steps.
@@ -127,7 +130,7 @@ bool ArrayTreeContainer::AcceptsChild(int32_t newId, int32_t parentId) {
 }
 
 int32_t ArrayTreeContainer::MakeOnlyChild(int32_t newId, int32_t parentId) {
-  if (slots_[parentId].used == 0) mayLinkToNonNodes_ = true;
+  NoteRefill(newId);
   TreeSlot& slot = slots_[newId];
   slot = TreeSlot{};
   slot.used = 1;
@@ -171,6 +174,7 @@ int32_t ArrayTreeContainer::InsertAfter(int32_t newId, int32_t parentId, int32_t
   if (!AcceptsInsertBeside(newId, parentId, refId)) return 0;
   TreeSlot& parent = SlotOf(parentId);
   TreeSlot& ref = SlotOf(refId);
+  NoteRefill(newId);
   TreeSlot& slot = slots_[newId];
   slot.used = 1;
   slot.parent = parentId;
@@ -188,6 +192,7 @@ int32_t ArrayTreeContainer::InsertBefore(int32_t newId, int32_t parentId, int32_
   if (!AcceptsInsertBeside(newId, parentId, refId)) return 0;
   TreeSlot& parent = SlotOf(parentId);
   TreeSlot& ref = SlotOf(refId);
+  NoteRefill(newId);
   TreeSlot& slot = slots_[newId];
   slot.used = 1;
   slot.parent = parentId;
@@ -212,7 +217,6 @@ int32_t ArrayTreeContainer::RemoveNode(int32_t id) {
     if (parent.lastChild == id) parent.lastChild = slot->prevSibling;
   }
   // The links stay: children keep naming id as their parent.
-  if (slot->firstChild != 0) mayLinkToNonNodes_ = true;
   slot->used = 0;
   if (id == rootId_) hasRoot_ = 0;
   return 1;

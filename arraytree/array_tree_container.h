@@ -14,9 +14,12 @@
 // left-over links.
 //
 // The parent links of nodes never form a cycle: an insertion whose new node
-// would become its own ancestor is refused. That can only happen while some
-// node names an ID that is not a node as its parent (the new node is never
-// a node yet), so the check climbs only while the tree may hold such links.
+// would become its own ancestor is refused. The new node is never a node
+// yet, so that can only happen when some node still names it as parent: a
+// child it listed before it was removed, or a child given to it while it was
+// not a node. Such children are listed in its slot, so the check climbs only
+// for a new node whose slot lists a child, or once an ID was brought in
+// again while it listed children (which are then listed nowhere).
 //
 // No query allocates, recurses or takes more than slotCount_ steps; the
 // whole-tree walks follow parent and sibling links back up instead of
@@ -131,6 +134,11 @@ class ArrayTreeContainer final : public ComponentBase<kArrayTreeComponentId> {
   // True when newId (not a node) lies above parentId by the parent links of
   // nodes, so that linking newId under parentId would close a cycle.
   bool WouldCloseCycle(int32_t newId, int32_t parentId);
+  // Called before the slot of `id` is filled anew: children it still lists
+  // will be listed nowhere but keep naming id.
+  void NoteRefill(int32_t id) {
+    if (slots_[id].firstChild != 0) lostChildren_ = true;
+  }
   // Fills newId's slot as the only child of parentId; returns 1.
   int32_t MakeOnlyChild(int32_t newId, int32_t parentId);
   // The tests InsertAfter and InsertBefore share, after growing the array
@@ -149,10 +157,8 @@ class ArrayTreeContainer final : public ComponentBase<kArrayTreeComponentId> {
   uint32_t slotCount_ = kSlotStep;
   uint32_t capacity_ = 0;  // slots allocated; those at and after slotCount_ stay zero
   TreeSlot* slots_ = nullptr;
-  // False while every node's parent link is 0 or names a node; set when a
-  // node with children is removed or a child goes under an ID that is not a
-  // node, and cleared only by Clear.
-  bool mayLinkToNonNodes_ = false;
+  // Set once a slot that listed children was filled anew; cleared by Clear.
+  bool lostChildren_ = false;
 };
 
 }  // namespace rodarove

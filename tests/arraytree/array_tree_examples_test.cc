@@ -464,6 +464,23 @@ TEST_F(ArrayTree, InsertionsThatWouldCloseACycleAreRefused) {
   // Moves refuse a destination inside the moved subtree, as before.
   EXPECT_EQ(t.MoveToLastChild(3, 5), 0);
   EXPECT_EQ(t.MoveBefore(3, 5), 0);
+
+  // Brought in again, 2 no longer lists 3, which still names it; removed
+  // once more, 2 may not go under 3 either.
+  ASSERT_EQ(t.Clear(), 1);
+  BuildChain();
+  ASSERT_EQ(t.AppendChild(4, 3), 1);
+  ASSERT_EQ(t.RemoveNode(2), 1);
+  ASSERT_EQ(t.AppendChild(2, 1), 1);
+  EXPECT_EQ(t.IsLeaf(2), 1);
+  ASSERT_EQ(t.RemoveNode(2), 1);
+  before = Snapshot(8);
+  EXPECT_EQ(t.AppendChild(2, 3), 0);
+  EXPECT_EQ(t.PrependChild(2, 4), 0);
+  EXPECT_EQ(t.InsertBefore(2, 3, 4), 0);
+  EXPECT_EQ(Snapshot(8), before);
+  EXPECT_EQ(t.AppendChild(5, 4), 1) << "a new ID goes anywhere";
+  EXPECT_EQ(t.ListAll(kSlotGetPathToRoot, 5), (V{5, 4, 3, 2}));
 }
 
 }  // namespace
