@@ -45,6 +45,21 @@ inline std::string Escape(const std::string& text) {
   return out;
 }
 
+// A header line split at '|' into at most `count` fields, the last taking
+// the rest of the line.
+inline std::vector<std::string> SplitFields(const std::string& header, size_t count) {
+  std::vector<std::string> fields;
+  size_t start = 0;
+  while (fields.size() + 1 < count) {
+    size_t bar = header.find('|', start);
+    if (bar == std::string::npos) break;
+    fields.push_back(header.substr(start, bar - start));
+    start = bar + 1;
+  }
+  fields.push_back(header.substr(start));
+  return fields;
+}
+
 // Entries of a buffer of `size` with kGuard guard entries before and after
 // it, all set to `fill` first.
 template <typename T>

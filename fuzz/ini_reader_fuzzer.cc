@@ -25,20 +25,6 @@ const rodarove_fuzz::ScratchFile& Scratch() {
   return file;
 }
 
-// Up to four fields split at '|'; the last takes the rest.
-std::vector<std::string> Fields(const std::string& header) {
-  std::vector<std::string> fields;
-  size_t start = 0;
-  while (fields.size() < 3) {
-    size_t bar = header.find('|', start);
-    if (bar == std::string::npos) break;
-    fields.push_back(header.substr(start, bar - start));
-    start = bar + 1;
-  }
-  fields.push_back(header.substr(start));
-  return fields;
-}
-
 unsigned ParseSize(const std::string& text) {
   if (text.empty() || text[0] < '0' || text[0] > '9') return 64;
   unsigned size = 0;
@@ -56,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t length) {
   const size_t eol = input.find('\n');
   const bool haveFile = eol != std::string::npos;
   const std::string text = haveFile ? input.substr(eol + 1) : std::string();
-  std::vector<std::string> fields = Fields(input.substr(0, eol));
+  std::vector<std::string> fields = rodarove_fuzz::SplitFields(input.substr(0, eol), 4);
   // What a C string of each field holds.
   for (std::string& field : fields) field = field.substr(0, field.find('\0'));
   const unsigned size = ParseSize(fields[0]);

@@ -265,16 +265,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t length) {
   std::string input(reinterpret_cast<const char*>(data), length);
   input = input.substr(0, input.find('\0'));
   const size_t eol = input.find('\n');
-  const std::string header = input.substr(0, eol);
-  std::vector<std::string> fields;
-  size_t start = 0;
-  while (fields.size() < 6) {
-    size_t bar = header.find('|', start);
-    if (bar == std::string::npos) break;
-    fields.push_back(header.substr(start, bar - start));
-    start = bar + 1;
-  }
-  fields.push_back(header.substr(start));
+  std::vector<std::string> fields = rodarove_fuzz::SplitFields(input.substr(0, eol), 7);
   fields.resize(7, std::string(1, '\x01'));  // marks a field left out
 
   const PathStyle style = fields[0] == "P" ? PathStyle::kPosix : PathStyle::kWindows;
