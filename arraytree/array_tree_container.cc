@@ -89,6 +89,7 @@ int32_t ArrayTreeContainer::SetRoot(int32_t id) {
   if (slots_[id].used != 0) return 0;
   rootId_ = id;
   hasRoot_ = 1;
+  NoteRefill(id);
   slots_[id] = TreeSlot{};
   slots_[id].used = 1;
   return 1;
@@ -97,21 +98,39 @@ int32_t ArrayTreeContainer::SetRoot(int32_t id) {
 int32_t ArrayTreeContainer::Clear() {
   std::memset(slots_, 0, static_cast<size_t>(slotCount_) * sizeof(TreeSlot));
   hasRoot_ = 0;
+  lostChildren_ = false;
   return 1;
 }
 
 // ---------------------------------------------------------------------------
 // Edits
 
+bool ArrayTreeContainer::WouldCloseCycle(int32_t newId, int32_t parentId) {
+  // The nodes that name newId as their parent are those listed under it,
+  // unless an ID was brought in again while it listed children.
+  if (slots_[newId].firstChild == 0 && !lostChildren_) return false;
+  // Up from parentId through nodes; the first ID that is not a node ends
+  // the chain. Parent links of nodes have no cycle, so this ends within
+  // slotCount_ steps.
+  int32_t cur = parentId;
+  for (uint32_t steps = 0; steps < slotCount_; ++steps) {
+    const TreeSlot* slot = FindSlot(cur);
+    if (slot == nullptr) return cur == newId;
+    cur = slot->parent;
+  }
+  return true;
+}
+
 bool ArrayTreeContainer::AcceptsChild(int32_t newId, int32_t parentId) {
   if (newId == 0 || parentId == 0) return false;
   if (!MakeRoomFor(newId)) return false;
   // The parent need only be in range; it need not be a node.
   if (static_cast<uint32_t>(parentId) >= slotCount_) return false;
-  return slots_[newId].used == 0 && parentId != newId;
+  return slots_[newId].used == 0 && parentId != newId && !WouldCloseCycle(newId, parentId);
 }
 
 int32_t ArrayTreeContainer::MakeOnlyChild(int32_t newId, int32_t parentId) {
+  NoteRefill(newId);
   TreeSlot& slot = slots_[newId];
   slot = TreeSlot{};
   slot.used = 1;
@@ -148,13 +167,14 @@ bool ArrayTreeContainer::AcceptsInsertBeside(int32_t newId, int32_t parentId, in
   const TreeSlot& parent = SlotOf(parentId);
   const TreeSlot& ref = SlotOf(refId);
   if (parent.used == 0 || ref.used == 0 || ref.parent != parentId) return false;
-  return slots_[newId].used == 0 && parentId != newId;
+  return slots_[newId].used == 0 && parentId != newId && !WouldCloseCycle(newId, parentId);
 }
 
 int32_t ArrayTreeContainer::InsertAfter(int32_t newId, int32_t parentId, int32_t refId) {
   if (!AcceptsInsertBeside(newId, parentId, refId)) return 0;
   TreeSlot& parent = SlotOf(parentId);
   TreeSlot& ref = SlotOf(refId);
+  NoteRefill(newId);
   TreeSlot& slot = slots_[newId];
   slot.used = 1;
   slot.parent = parentId;
@@ -172,6 +192,7 @@ int32_t ArrayTreeContainer::InsertBefore(int32_t newId, int32_t parentId, int32_
   if (!AcceptsInsertBeside(newId, parentId, refId)) return 0;
   TreeSlot& parent = SlotOf(parentId);
   TreeSlot& ref = SlotOf(refId);
+  NoteRefill(newId);
   TreeSlot& slot = slots_[newId];
   slot.used = 1;
   slot.parent = parentId;

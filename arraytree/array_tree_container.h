@@ -13,6 +13,14 @@
 // read links without testing that the slot is a node, so they see such
 // left-over links.
 //
+// The parent links of nodes never form a cycle: an insertion whose new node
+// would become its own ancestor is refused. The new node is never a node
+// yet, so that can only happen when some node still names it as parent: a
+// child it listed before it was removed, or a child given to it while it was
+// not a node. Such children are listed in its slot, so the check climbs only
+// for a new node whose slot lists a child, or once an ID was brought in
+// again while it listed children (which are then listed nowhere).
+//
 // No query allocates, recurses or takes more than slotCount_ steps; the
 // whole-tree walks follow parent and sibling links back up instead of
 // keeping a stack. Not thread-safe: callers serialise all calls.
@@ -123,6 +131,14 @@ class ArrayTreeContainer final : public ComponentBase<kArrayTreeComponentId> {
   // The tests AppendChild and PrependChild share, after growing the array
   // for newId: true when newId may become a child of parentId.
   bool AcceptsChild(int32_t newId, int32_t parentId);
+  // True when newId (not a node) lies above parentId by the parent links of
+  // nodes, so that linking newId under parentId would close a cycle.
+  bool WouldCloseCycle(int32_t newId, int32_t parentId);
+  // Called before the slot of `id` is filled anew: children it still lists
+  // will be listed nowhere but keep naming id.
+  void NoteRefill(int32_t id) {
+    if (slots_[id].firstChild != 0) lostChildren_ = true;
+  }
   // Fills newId's slot as the only child of parentId; returns 1.
   int32_t MakeOnlyChild(int32_t newId, int32_t parentId);
   // The tests InsertAfter and InsertBefore share, after growing the array
@@ -141,6 +157,8 @@ class ArrayTreeContainer final : public ComponentBase<kArrayTreeComponentId> {
   uint32_t slotCount_ = kSlotStep;
   uint32_t capacity_ = 0;  // slots allocated; those at and after slotCount_ stay zero
   TreeSlot* slots_ = nullptr;
+  // Set once a slot that listed children was filled anew; cleared by Clear.
+  bool lostChildren_ = false;
 };
 
 }  // namespace rodarove

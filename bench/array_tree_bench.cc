@@ -59,6 +59,51 @@ void BM_BuildRandom(benchmark::State& state) {
 }
 BENCHMARK(BM_BuildRandom)->RangeMultiplier(10)->Range(1000, 1000000)->Unit(benchmark::kMillisecond);
 
+// Root 1 and a child left under a removed node (IDs above n). Insertions
+// stay constant time: only an ID whose slot lists children is checked.
+void StaleLink(Tree& t, int32_t n) {
+  t->SetRoot(1);
+  t->AppendChild(n + 1, 1);
+  t->AppendChild(n + 2, n + 1);
+  t->RemoveNode(n + 1);
+}
+
+// The same, and then the removed node brought in again: its child is listed
+// nowhere but still names it, so from then on every insertion climbs its
+// parent's path to rule out a cycle (until Clear): about log n steps in a
+// random tree, the whole depth in a chain (quadratic in n).
+void LostChild(Tree& t, int32_t n) {
+  StaleLink(t, n);
+  t->AppendChild(n + 1, 1);
+}
+
+template <void (*Prepare)(Tree&, int32_t), bool kChain>
+void BM_Build(benchmark::State& state) {
+  const int32_t n = static_cast<int32_t>(state.range(0));
+  for (auto _ : state) {
+    Tree t;
+    Prepare(t, n);
+    if (kChain) {
+      BuildChain(t, n);
+    } else {
+      BuildRandom(t, n, 1);
+    }
+    benchmark::ClobberMemory();
+  }
+  state.SetItemsProcessed(state.iterations() * n);
+}
+void Nothing(Tree&, int32_t) {}
+BENCHMARK_TEMPLATE(BM_Build, Nothing, true)->Name("BM_BuildChain")->RangeMultiplier(10)
+    ->Range(1000, 1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(BM_Build, StaleLink, true)->Name("BM_BuildChainWithStaleLink")
+    ->RangeMultiplier(10)->Range(1000, 1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(BM_Build, StaleLink, false)->Name("BM_BuildRandomWithStaleLink")
+    ->RangeMultiplier(10)->Range(1000, 1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(BM_Build, LostChild, false)->Name("BM_BuildRandomWithLostChild")
+    ->RangeMultiplier(10)->Range(1000, 1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(BM_Build, LostChild, true)->Name("BM_BuildChainWithLostChild")
+    ->Arg(1000)->Arg(3000)->Arg(10000)->Arg(30000)->Unit(benchmark::kMillisecond);
+
 // Rising IDs under one parent: the slot count is raised 1000 at a time.
 void BM_RisingIds(benchmark::State& state) {
   const int32_t n = static_cast<int32_t>(state.range(0));

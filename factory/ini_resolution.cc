@@ -76,11 +76,15 @@ void TrimBlanks(const char* src, char* dst, int32_t dstSize) {
 
 int32_t HostPath(const char* name, char* buf, int32_t size, const IniEnvironment& env) {
   if (name == nullptr || buf == nullptr || size < 2) return 0;
-  // Neither call is refused: buf, size, count and format are all valid.
-  if (env.style == PathStyle::kWindows) {
-    FormatBounded(buf, size, size - 2, "%s\\%s", env.hostDirectory(), name);
-  } else {
-    FormatBounded(buf, size, size - 2, "%s/%s", env.hostDirectory(), name);
+  // The cut keeps size - 2 characters. The formatter refuses a count of 0,
+  // so for size 2 the empty result is written here.
+  buf[0] = '\0';
+  if (size > 2) {
+    if (env.style == PathStyle::kWindows) {
+      FormatBounded(buf, size, size - 2, "%s\\%s", env.hostDirectory(), name);
+    } else {
+      FormatBounded(buf, size, size - 2, "%s/%s", env.hostDirectory(), name);
+    }
   }
   buf[size - 1] = '\0';
   return 1;

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Builds and runs every test suite: the Linux build, the same tests under
 # AddressSanitizer+UndefinedBehaviorSanitizer, the concurrency tests under
-# ThreadSanitizer, and the Windows builds (64-bit and 32-bit) under Wine
-# when available.
-# Ends with one summary line of all suites.
+# ThreadSanitizer, the fuzzers for a short while on their corpora (clang and
+# libFuzzer; RODAROVE_FUZZ_SECONDS each, default 30), and the Windows builds
+# (64-bit and 32-bit) under Wine when available. Ends with one summary line
+# of all suites.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -61,6 +62,17 @@ run_suite "asan+ubsan" build/asan "" -- -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DRODAROVE_SANITIZE=address,undefined
 run_suite "tsan" build/tsan "-L concurrency" -- -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DRODAROVE_SANITIZE=thread
+
+# Each fuzzer replays its corpus (every input that once found a fault is in
+# it) and then fuzzes for a fixed time; two run at a time.
+if rodarove_ensure_packages clang-14 libfuzzer-14-dev libclang-rt-14-dev; then
+  run_suite "fuzz" build/fuzz "" -- -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 -DRODAROVE_BUILD_FUZZERS=ON -DRODAROVE_BUILD_TESTS=OFF \
+    -DRODAROVE_FUZZ_SECONDS="${RODAROVE_FUZZ_SECONDS:-30}"
+else
+  echo "== fuzz: skipped (no clang and libFuzzer)"
+  [ "${CI:-}" = true ] && { echo "== fuzz: skipped, which CI does not allow"; status=1; failed=$((failed + 1)); }
+fi
 
 # The Windows suite once for each architecture, each counted and timed on
 # its own.

@@ -421,29 +421,66 @@ TEST_F(ArrayTree, MovesAndTheirRefusals) {
   EXPECT_EQ(t.ListAll(kSlotGetPathFromRoot, 4), (V{1, 6, 3, 4}));
 }
 
-TEST_F(ArrayTree, CyclesFromMisuseDoNotHangAQuery) {
-  // 2 removed, then brought in again under its former child 3: the parent
-  // links 3 -> 2 -> 3 now form a cycle, and 3's old siblings list hangs on.
+TEST_F(ArrayTree, InsertionsThatWouldCloseACycleAreRefused) {
+  // A child under an ID that is not a node; that ID may not go under the
+  // child, by any insertion.
+  ASSERT_EQ(t.SetRoot(1), 1);
+  ASSERT_EQ(t.AppendChild(20, 7), 1);
+  ASSERT_EQ(t.AppendChild(21, 20), 1);
+  V before = Snapshot(30);
+  EXPECT_EQ(t.AppendChild(7, 20), 0);
+  EXPECT_EQ(t.PrependChild(7, 20), 0);
+  EXPECT_EQ(t.InsertAfter(7, 20, 21), 0);
+  EXPECT_EQ(t.InsertBefore(7, 20, 21), 0);
+  EXPECT_EQ(t.AppendChild(7, 21), 0) << "below a grandchild";
+  EXPECT_EQ(Snapshot(30), before);
+  EXPECT_EQ(t.ListAll(kSlotGetPathToRoot, 21), (V{21, 20, 7}));
+  EXPECT_EQ(t.AppendChild(7, 1), 1) << "anywhere else it may go";
+  EXPECT_EQ(t.ListAll(kSlotGetPathToRoot, 21), (V{21, 20, 7, 1}));
+
+  // A removed node brought in again under one of its former descendants.
+  ASSERT_EQ(t.Clear(), 1);
+  BuildChain();
+  ASSERT_EQ(t.AppendChild(4, 3), 1);
+  ASSERT_EQ(t.AppendChild(5, 4), 1);
+  ASSERT_EQ(t.RemoveNode(2), 1);
+  before = Snapshot(8);
+  for (int32_t below : {3, 4, 5}) {
+    EXPECT_EQ(t.AppendChild(2, below), 0) << below;
+    EXPECT_EQ(t.PrependChild(2, below), 0) << below;
+  }
+  EXPECT_EQ(t.InsertAfter(2, 4, 5), 0);
+  EXPECT_EQ(t.InsertBefore(2, 4, 5), 0);
+  EXPECT_EQ(t.InsertAfter(2, 3, 4), 0);
+  EXPECT_EQ(Snapshot(8), before);
+  // Nothing below 2 lies above 1, and a new root never closes a cycle.
+  EXPECT_EQ(t.AppendChild(2, 1), 1);
+  EXPECT_EQ(t.ListAll(kSlotGetPathToRoot, 5), (V{5, 4, 3, 2, 1}));
+  ASSERT_EQ(t.RemoveNode(1), 1);
+  EXPECT_EQ(t.SetRoot(1), 1);
+  EXPECT_EQ(t.ListAll(kSlotGetPathToRoot, 5), (V{5, 4, 3, 2, 1}));
+  EXPECT_EQ(t.GetAllNodes(nullptr, nullptr, 0), 1);
+
+  // Moves refuse a destination inside the moved subtree, as before.
+  EXPECT_EQ(t.MoveToLastChild(3, 5), 0);
+  EXPECT_EQ(t.MoveBefore(3, 5), 0);
+
+  // Brought in again, 2 no longer lists 3, which still names it; removed
+  // once more, 2 may not go under 3 either.
+  ASSERT_EQ(t.Clear(), 1);
   BuildChain();
   ASSERT_EQ(t.AppendChild(4, 3), 1);
   ASSERT_EQ(t.RemoveNode(2), 1);
-  ASSERT_EQ(t.AppendChild(2, 3), 1);
-  ASSERT_EQ(t.MoveBefore(4, 2), 1);
-  int32_t b[16];
-  for (int32_t id : {2, 3, 4}) {
-    for (int slot : {kSlotGetPathFromRoot, kSlotGetPathToRoot, kSlotGetSiblings, kSlotGetLeaves,
-                     kSlotGetSiblingsWithSelf}) {
-      int32_t n = t.List(slot, id, b, 16);
-      EXPECT_GE(n, 0);
-      EXPECT_LE(n, 1000);
-    }
-    EXPECT_LE(t.GetDescendants(id, nullptr, 0), 1000);
-    EXPECT_LE(t.GetNodesAtDepth(500, id, nullptr, 0), 1000);
-  }
-  EXPECT_EQ(t.List(kSlotGetPathToRoot, 3, nullptr, 0), 1000) << "stops at the slot count";
-  EXPECT_EQ(t.GetAllNodes(nullptr, nullptr, 0), 1);
-  // Moving a node of the cycle under its own descendant is refused.
-  EXPECT_EQ(t.MoveToLastChild(3, 2), 0);
+  ASSERT_EQ(t.AppendChild(2, 1), 1);
+  EXPECT_EQ(t.IsLeaf(2), 1);
+  ASSERT_EQ(t.RemoveNode(2), 1);
+  before = Snapshot(8);
+  EXPECT_EQ(t.AppendChild(2, 3), 0);
+  EXPECT_EQ(t.PrependChild(2, 4), 0);
+  EXPECT_EQ(t.InsertBefore(2, 3, 4), 0);
+  EXPECT_EQ(Snapshot(8), before);
+  EXPECT_EQ(t.AppendChild(5, 4), 1) << "a new ID goes anywhere";
+  EXPECT_EQ(t.ListAll(kSlotGetPathToRoot, 5), (V{5, 4, 3, 2}));
 }
 
 }  // namespace

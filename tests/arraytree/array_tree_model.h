@@ -3,14 +3,17 @@
 // over the slots. It is slow and simple on purpose; the module must give
 // the same answers and write the same entries.
 //
-// The walks throw Cyclic when they come to a node a second time (or run
-// longer than the slot count allows): links that cycle (a removed ID brought
-// in again under one of its former descendants) have no defined list, only
-// the promise that the module's walk ends.
+// Insertions are refused when the new node would become its own ancestor,
+// so links never cycle; the walks still throw Cyclic when they come to a
+// node a second time (or run longer than the slot count allows), and
+// FindCycle looks for a cycle in the links themselves, for the checks that
+// assert there is none.
 #ifndef RODAROVE_TESTS_ARRAYTREE_ARRAY_TREE_MODEL_H_
 #define RODAROVE_TESTS_ARRAYTREE_ARRAY_TREE_MODEL_H_
 
 #include <cstdint>
+#include <map>
+#include <string>
 #include <vector>
 
 #include "rodarove/tree_container.h"
@@ -25,7 +28,8 @@ class ArrayTreeModel {
   };
   static constexpr uint32_t kLimit = 178956000;
 
-  ArrayTreeModel() : slots_(1000, Slot{}) {}
+  // A growth beyond maxSlots slots fails, as when the allocation fails.
+  explicit ArrayTreeModel(uint32_t maxSlots = kLimit) : slots_(1000, Slot{}), maxSlots_(maxSlots) {}
 
   uint32_t slot_count() const { return count_; }
   const Slot& slot(int32_t id) const { return slots_[static_cast<uint32_t>(id)]; }
@@ -35,7 +39,7 @@ class ArrayTreeModel {
   Slot* Find(int32_t id) { return InRange(id) && S(id).used ? &S(id) : nullptr; }
   bool Grow(int32_t id) {
     uint32_t u = static_cast<uint32_t>(id);
-    if (u >= kLimit) return false;
+    if (u >= kLimit || u / 1000 + 1 > maxSlots_ / 1000) return false;
     count_ = (u / 1000 + 1) * 1000;
     slots_.resize(count_, Slot{});
     return true;
@@ -146,6 +150,52 @@ class ArrayTreeModel {
     S(r).nextSibling = id;
     S(id).prevSibling = r;
     return 1;
+  }
+
+  // ---- structure checks over the given IDs (every ID that links can name)
+  int32_t NodeCount(const std::vector<int32_t>& ids) {
+    int32_t n = 0;
+    for (int32_t id : ids) n += Find(id) ? 1 : 0;
+    return n;
+  }
+  // A description of a cycle among the links of ids, or "" when there is
+  // none: parent links between nodes, or the first-child links of nodes
+  // with the next-sibling links of any slot (GetNextSibling reads those).
+  std::string FindCycle(const std::vector<int32_t>& ids) {
+    const uint64_t limit = ids.size() + 1;
+    for (int32_t id : ids) {
+      uint64_t steps = 0;
+      for (int32_t cur = id; Find(cur); cur = S(cur).parent) {
+        if (++steps > limit) return "parent links cycle through " + std::to_string(id);
+      }
+    }
+    // Iterative depth-first search with colours: 1 on the stack, 2 done.
+    std::map<int32_t, uint8_t> colour;
+    for (int32_t start : ids) {
+      if (!InRange(start) || colour[start] != 0) continue;
+      std::vector<std::pair<int32_t, int>> stack{{start, 0}};
+      colour[start] = 1;
+      while (!stack.empty()) {
+        auto& [x, edge] = stack.back();
+        int32_t next = 0;
+        if (edge == 0 && Find(x)) next = S(x).firstChild;
+        if (edge == 1) next = S(x).nextSibling;
+        if (edge == 2) {
+          colour[x] = 2;
+          stack.pop_back();
+          continue;
+        }
+        ++edge;
+        if (!InRange(next) || (edge == 1 && !Find(next))) continue;
+        uint8_t& c = colour[next];
+        if (c == 1) return "child and sibling links cycle through " + std::to_string(next);
+        if (c == 0) {
+          c = 1;
+          stack.push_back({next, 0});
+        }
+      }
+    }
+    return "";
   }
 
   // ---- tests and single links
@@ -297,7 +347,7 @@ class ArrayTreeModel {
     if (n == 0 || p == 0) return 0;
     if (!Fits(n)) return 0;
     if (static_cast<uint32_t>(p) >= count_) return 0;
-    if (S(n).used || p == n) return 0;
+    if (S(n).used || p == n || ClosesCycle(n, p)) return 0;
     if (S(p).firstChild != 0) {
       return last ? InsertAfter(n, p, S(p).lastChild) : InsertBefore(n, p, S(p).firstChild);
     }
@@ -310,7 +360,17 @@ class ArrayTreeModel {
     if (n == 0 || !Fits(n)) return false;
     if (static_cast<uint32_t>(p) >= count_ || static_cast<uint32_t>(r) >= count_) return false;
     if (!S(p).used || !S(r).used || S(r).parent != p) return false;
-    return !S(n).used && p != n;
+    return !S(n).used && p != n && !ClosesCycle(n, p);
+  }
+  // n (not a node) would become its own ancestor under p: p's parent
+  // links, followed through nodes, first leave the nodes at n.
+  bool ClosesCycle(int32_t n, int32_t p) {
+    int32_t cur = p;
+    for (uint32_t steps = 0; Find(cur); ++steps) {
+      if (steps > count_) throw Cyclic{};
+      cur = S(cur).parent;
+    }
+    return cur == n;
   }
   // The root, a node whose parent is not a node, a bad destination and a
   // destination at or below id are refused before anything changes.
@@ -386,6 +446,7 @@ class ArrayTreeModel {
   }
 
   std::vector<Slot> slots_;
+  uint32_t maxSlots_;
   uint32_t count_ = 1000;
   int32_t hasRoot_ = 0;
   int32_t rootId_ = 0;

@@ -9,12 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "tests/factory/ini_model.h"
 #include "tests/factory/test_files.h"
 #include "tests/support/alloc_failure.h"
 
 namespace {
 
 using rodarove::platform::ReadIniString;
+using rodarove_test::IniModelLookup;
 using rodarove_test::TempFolder;
 
 struct Result {
@@ -117,64 +119,7 @@ TEST(IniReader, OutOfMemoryGivesTheDefault) {
   EXPECT_STREQ(out, "dflt");
 }
 
-// --- A randomized comparison with a plain model of the format. ---
-
-std::string Lower(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return s;
-}
-
-std::string Trim(const std::string& s) {
-  const char* ws = " \t\r\n\v\f\x1a";
-  size_t b = s.find_first_not_of(ws);
-  if (b == std::string::npos) return "";
-  return s.substr(b, s.find_last_not_of(ws) - b + 1);
-}
-
-// The reader's result before the cut to the buffer: found, and the text.
-std::string ModelLookup(const std::string& text, const std::string& section,
-                        const std::string& key, const char* def, unsigned size) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  for (size_t end; (end = text.find_first_of("\r\n", start)) != std::string::npos; start = end + 1)
-    lines.push_back(text.substr(start, end - start));
-  lines.push_back(text.substr(start));
-  if (lines[0].compare(0, 3, "\xEF\xBB\xBF") == 0) lines[0].erase(0, 3);
-  std::string wantedSection = Lower(Trim(section));
-  std::string wantedKey = Lower(Trim(key));
-  bool in = wantedSection.empty();  // the nameless section before any header
-  std::string fallback = def != nullptr ? def : "";
-  while (!fallback.empty() && fallback.back() == ' ') fallback.pop_back();
-  auto cut = [size](std::string v) {
-    v = v.substr(0, v.find('\0'));
-    if (v.size() > size - 1) v.resize(size - 1);
-    return v;
-  };
-  for (const std::string& raw : lines) {
-    std::string line = Trim(raw);
-    if (line.empty()) continue;
-    size_t close = line.rfind(']');
-    if (line[0] == '[' && close != std::string::npos && close > 0) {
-      if (in) return cut(fallback);
-      in = Lower(Trim(line.substr(1, close - 1))) == wantedSection;
-      continue;
-    }
-    if (!in) continue;
-    size_t eq = line.find('=');
-    if (Lower(Trim(line.substr(0, eq))) != wantedKey) continue;
-    if (eq == std::string::npos) return cut(fallback);
-    std::string value = Trim(line.substr(eq + 1));
-    value = value.substr(0, value.find('\0'));
-    if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0]) {
-      std::string inner = cut(value.substr(1));
-      if (size >= value.size() - 1 && !inner.empty()) inner.pop_back();
-      return inner;
-    }
-    return cut(value);
-  }
-  return cut(fallback);
-}
+// --- A randomized comparison with the plain model of the format. ---
 
 TEST(IniReader, MatchesAPlainModelOnRandomFiles) {
   uint64_t seed = rodarove_test::TestSeed();
@@ -201,7 +146,7 @@ TEST(IniReader, MatchesAPlainModelOnRandomFiles) {
       const char* key = keys[rng() % 5];
       const char* def = defaults[rng() % 4];
       unsigned size = 1 + static_cast<unsigned>(rng() % 12);
-      std::string expected = ModelLookup(text, section, key, def, size);
+      std::string expected = IniModelLookup(text, section, key, def, size);
       char buf[48];
       std::memset(buf, '#', sizeof buf);
       unsigned n = ReadIniString(section, key, def, buf + 8, size, file.c_str());

@@ -117,6 +117,15 @@ TEST(PathOperations, HostPathAndHostDirectory) {
   EXPECT_EQ(HostPath("x", buf, 1, env), 0);
   EXPECT_EQ(HostPath("x", nullptr, 10, env), 0);
   EXPECT_STREQ(buf, "kept");
+  // The smallest buffers keep size - 2 characters too: none, then one.
+  char two[2] = {'#', '#'};
+  EXPECT_EQ(HostPath("Pavex.ini", two, 2, env), 1);
+  EXPECT_EQ(two[0], '\0');
+  EXPECT_EQ(two[1], '\0');
+  char three[4] = {'#', '#', '#', '#'};
+  EXPECT_EQ(HostPath("Pavex.ini", three, 3, env), 1);
+  EXPECT_EQ(std::string(three, 3), std::string("C\0\0", 3));
+  EXPECT_EQ(three[3], '#');
 
   CutAtLastSeparator("C:\\App\\host.exe", big, sizeof big, kWin);
   EXPECT_STREQ(big, "C:\\App");
