@@ -89,16 +89,13 @@ int32_t ArrayTreeContainer::SetRoot(int32_t id) {
   if (slots_[id].used != 0) return 0;
   rootId_ = id;
   hasRoot_ = 1;
-  NoteRefill(id);
-  slots_[id] = TreeSlot{};
-  slots_[id].used = 1;
+  Refill(id);
   return 1;
 }
 
 int32_t ArrayTreeContainer::Clear() {
   std::memset(slots_, 0, static_cast<size_t>(slotCount_) * sizeof(TreeSlot));
   hasRoot_ = 0;
-  lostChildren_ = false;
   return 1;
 }
 
@@ -107,8 +104,9 @@ int32_t ArrayTreeContainer::Clear() {
 
 bool ArrayTreeContainer::WouldCloseCycle(int32_t newId, int32_t parentId) {
   // The nodes that name newId as their parent are those listed under it,
-  // unless an ID was brought in again while it listed children.
-  if (slots_[newId].firstChild == 0 && !lostChildren_) return false;
+  // and those it lost when its slot was filled anew.
+  const TreeSlot& fresh = slots_[newId];
+  if (fresh.firstChild == 0 && fresh.lostChildren == 0) return false;
   // Up from parentId through nodes; the first ID that is not a node ends
   // the chain. Parent links of nodes have no cycle, so this ends within
   // slotCount_ steps.
@@ -130,11 +128,7 @@ bool ArrayTreeContainer::AcceptsChild(int32_t newId, int32_t parentId) {
 }
 
 int32_t ArrayTreeContainer::MakeOnlyChild(int32_t newId, int32_t parentId) {
-  NoteRefill(newId);
-  TreeSlot& slot = slots_[newId];
-  slot = TreeSlot{};
-  slot.used = 1;
-  slot.parent = parentId;
+  Refill(newId).parent = parentId;
   slots_[parentId].firstChild = newId;
   slots_[parentId].lastChild = newId;
   return 1;
@@ -174,14 +168,10 @@ int32_t ArrayTreeContainer::InsertAfter(int32_t newId, int32_t parentId, int32_t
   if (!AcceptsInsertBeside(newId, parentId, refId)) return 0;
   TreeSlot& parent = SlotOf(parentId);
   TreeSlot& ref = SlotOf(refId);
-  NoteRefill(newId);
-  TreeSlot& slot = slots_[newId];
-  slot.used = 1;
+  TreeSlot& slot = Refill(newId);
   slot.parent = parentId;
   slot.nextSibling = ref.nextSibling;
   slot.prevSibling = refId;
-  slot.firstChild = 0;
-  slot.lastChild = 0;
   if (ref.nextSibling != 0) slots_[ref.nextSibling].prevSibling = newId;
   ref.nextSibling = newId;
   if (parent.lastChild == refId) parent.lastChild = newId;
@@ -192,14 +182,10 @@ int32_t ArrayTreeContainer::InsertBefore(int32_t newId, int32_t parentId, int32_
   if (!AcceptsInsertBeside(newId, parentId, refId)) return 0;
   TreeSlot& parent = SlotOf(parentId);
   TreeSlot& ref = SlotOf(refId);
-  NoteRefill(newId);
-  TreeSlot& slot = slots_[newId];
-  slot.used = 1;
+  TreeSlot& slot = Refill(newId);
   slot.parent = parentId;
   slot.nextSibling = refId;
   slot.prevSibling = ref.prevSibling;
-  slot.firstChild = 0;
-  slot.lastChild = 0;
   if (ref.prevSibling != 0) slots_[ref.prevSibling].nextSibling = newId;
   ref.prevSibling = newId;
   if (parent.firstChild == refId) parent.firstChild = newId;

@@ -17,9 +17,9 @@
 // would become its own ancestor is refused. The new node is never a node
 // yet, so that can only happen when some node still names it as parent: a
 // child it listed before it was removed, or a child given to it while it was
-// not a node. Such children are listed in its slot, so the check climbs only
-// for a new node whose slot lists a child, or once an ID was brought in
-// again while it listed children (which are then listed nowhere).
+// not a node. Such children are listed in its slot, or were when the slot
+// was filled anew (TreeSlot::lostChildren), so the check climbs only for a
+// new node whose slot lists a child or carries that mark.
 //
 // No query allocates, recurses or takes more than slotCount_ steps; the
 // whole-tree walks follow parent and sibling links back up instead of
@@ -41,7 +41,11 @@ IComponent* CreateArrayTreeContainer();
 
 // The links of one node. An all-zero slot is not a node and has no links.
 struct TreeSlot {
-  uint32_t used;  // 1 while this slot's ID is a node
+  uint8_t used;  // 1 while this slot's ID is a node
+  // 1 once this slot was filled anew while it still listed children: those
+  // children are listed nowhere since, but keep naming this ID as parent.
+  // Kept across refills; only Clear resets it.
+  uint8_t lostChildren;
   int32_t parent;
   int32_t lastChild;
   int32_t firstChild;
@@ -134,10 +138,16 @@ class ArrayTreeContainer final : public ComponentBase<kArrayTreeComponentId> {
   // True when newId (not a node) lies above parentId by the parent links of
   // nodes, so that linking newId under parentId would close a cycle.
   bool WouldCloseCycle(int32_t newId, int32_t parentId);
-  // Called before the slot of `id` is filled anew: children it still lists
-  // will be listed nowhere but keep naming id.
-  void NoteRefill(int32_t id) {
-    if (slots_[id].firstChild != 0) lostChildren_ = true;
+  // Resets the slot of `id` to a node without links. Children it still
+  // listed will be listed nowhere but keep naming id, which its
+  // lostChildren mark keeps in mind.
+  TreeSlot& Refill(int32_t id) {
+    TreeSlot& slot = slots_[id];
+    const uint8_t lost = slot.lostChildren != 0 || slot.firstChild != 0 ? 1 : 0;
+    slot = TreeSlot{};
+    slot.used = 1;
+    slot.lostChildren = lost;
+    return slot;
   }
   // Fills newId's slot as the only child of parentId; returns 1.
   int32_t MakeOnlyChild(int32_t newId, int32_t parentId);
@@ -157,8 +167,6 @@ class ArrayTreeContainer final : public ComponentBase<kArrayTreeComponentId> {
   uint32_t slotCount_ = kSlotStep;
   uint32_t capacity_ = 0;  // slots allocated; those at and after slotCount_ stay zero
   TreeSlot* slots_ = nullptr;
-  // Set once a slot that listed children was filled anew; cleared by Clear.
-  bool lostChildren_ = false;
 };
 
 }  // namespace rodarove

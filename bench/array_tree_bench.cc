@@ -69,9 +69,8 @@ void StaleLink(Tree& t, int32_t n) {
 }
 
 // The same, and then the removed node brought in again: its child is listed
-// nowhere but still names it, so from then on every insertion climbs its
-// parent's path to rule out a cycle (until Clear): about log n steps in a
-// random tree, the whole depth in a chain (quadratic in n).
+// nowhere but still names it. Only an insertion of that ID climbs to rule
+// out a cycle; building the rest costs what it costs without.
 void LostChild(Tree& t, int32_t n) {
   StaleLink(t, n);
   t->AppendChild(n + 1, 1);
@@ -102,7 +101,7 @@ BENCHMARK_TEMPLATE(BM_Build, StaleLink, false)->Name("BM_BuildRandomWithStaleLin
 BENCHMARK_TEMPLATE(BM_Build, LostChild, false)->Name("BM_BuildRandomWithLostChild")
     ->RangeMultiplier(10)->Range(1000, 1000000)->Unit(benchmark::kMillisecond);
 BENCHMARK_TEMPLATE(BM_Build, LostChild, true)->Name("BM_BuildChainWithLostChild")
-    ->Arg(1000)->Arg(3000)->Arg(10000)->Arg(30000)->Unit(benchmark::kMillisecond);
+    ->RangeMultiplier(10)->Range(1000, 1000000)->Unit(benchmark::kMillisecond);
 
 // Rising IDs under one parent: the slot count is raised 1000 at a time.
 void BM_RisingIds(benchmark::State& state) {

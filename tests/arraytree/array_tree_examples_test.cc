@@ -481,6 +481,11 @@ TEST_F(ArrayTree, InsertionsThatWouldCloseACycleAreRefused) {
   EXPECT_EQ(Snapshot(8), before);
   EXPECT_EQ(t.AppendChild(5, 4), 1) << "a new ID goes anywhere";
   EXPECT_EQ(t.ListAll(kSlotGetPathToRoot, 5), (V{5, 4, 3, 2}));
+  // Brought in and removed yet again, 2 still may not go below 3.
+  ASSERT_EQ(t.AppendChild(2, 1), 1);
+  ASSERT_EQ(t.RemoveNode(2), 1);
+  EXPECT_EQ(t.AppendChild(2, 5), 0);
+  EXPECT_EQ(t.ListAll(kSlotGetPathToRoot, 5), (V{5, 4, 3, 2}));
 }
 
 }  // namespace
