@@ -1,16 +1,19 @@
 // Component 837 when memory runs out: the create function reports no
-// object, and an edit whose growth cannot be allocated refuses with 0 and
-// leaves every answer as it was. Allocations are made to fail on purpose,
-// each one in turn along the call.
+// object, an edit whose growth cannot be allocated refuses with 0 and
+// leaves every answer as it was, and the pair walks answer alike without
+// the memory their stack would take. Allocations are made to fail on
+// purpose, each one in turn along the call.
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <random>
 #include <vector>
 
 #include "arraytree/array_tree_container.h"
 #include "component/component_base.h"
 #include "tests/arraytree/array_slot_tree.h"
 #include "tests/support/alloc_failure.h"
+#include "tests/support/pair_walk_memory.h"
 
 namespace {
 
@@ -172,6 +175,41 @@ TEST(ArrayTreeMemory, ASmallerGrowthIsTriedWhenTheGeometricOneFails) {
   EXPECT_EQ(removed, 1);
   EXPECT_EQ(added, 1);
   EXPECT_EQ(cleared, 1);
+}
+
+// A tree whose pair walks need more stack than the component holds in
+// itself: a root row of 300 nodes, then nodes under random earlier ones,
+// then some inner nodes removed (a walk stops at them; their children stay).
+void BuildWide(rodarove_test::TreeSlots& t) {
+  std::mt19937 rng(11);
+  ASSERT_EQ(t.SetRoot(1), 1);
+  for (int32_t id = 2; id <= 301; ++id) ASSERT_EQ(t.AppendChild(id, 1), 1);
+  for (int32_t id = 302; id <= 1500; ++id) {
+    const int32_t parent = 2 + static_cast<int32_t>(rng() % static_cast<uint32_t>(id - 2));
+    ASSERT_EQ(rng() % 2 != 0 ? t.AppendChild(id, parent) : t.PrependChild(id, parent), 1);
+  }
+  for (int32_t id = 17; id <= 1500; id += 97) ASSERT_EQ(t.RemoveNode(id), 1);
+}
+
+rodarove_test::TreeSlots NewWideTree() {
+  rodarove_test::TreeSlots t(rodarove::CreateArrayTreeContainer());
+  if (t.object() != nullptr) BuildWide(t);
+  return t;
+}
+
+void DestroyTree(rodarove_test::TreeSlots& t) {
+  rodarove::DestroyUnrecordedComponent(static_cast<IComponent*>(t.object()));
+}
+
+TEST(ArrayTreeMemory, PairWalksAnswerAlikeWithoutMemory) {
+  rodarove_test::ExpectPairWalksNeedNoMemory(NewWideTree, DestroyTree,
+                                             {2, 5, 17, 150, 302, 999, 1500});
+}
+
+TEST(ArrayTreeMemory, WalkStackIsKeptUntilClear) {
+  rodarove_test::TreeSlots t = NewWideTree();
+  rodarove_test::ExpectWalkMemoryKeptUntilClear(t, [&] { BuildWide(t); });
+  DestroyTree(t);
 }
 
 }  // namespace
