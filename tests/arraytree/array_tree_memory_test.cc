@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <random>
 #include <vector>
 
 #include "arraytree/array_tree_container.h"
@@ -177,23 +176,9 @@ TEST(ArrayTreeMemory, ASmallerGrowthIsTriedWhenTheGeometricOneFails) {
   EXPECT_EQ(cleared, 1);
 }
 
-// A tree whose pair walks need more stack than the component holds in
-// itself: a root row of 300 nodes, then nodes under random earlier ones,
-// then some inner nodes removed (a walk stops at them; their children stay).
-void BuildWide(rodarove_test::TreeSlots& t) {
-  std::mt19937 rng(11);
-  ASSERT_EQ(t.SetRoot(1), 1);
-  for (int32_t id = 2; id <= 301; ++id) ASSERT_EQ(t.AppendChild(id, 1), 1);
-  for (int32_t id = 302; id <= 1500; ++id) {
-    const int32_t parent = 2 + static_cast<int32_t>(rng() % static_cast<uint32_t>(id - 2));
-    ASSERT_EQ(rng() % 2 != 0 ? t.AppendChild(id, parent) : t.PrependChild(id, parent), 1);
-  }
-  for (int32_t id = 17; id <= 1500; id += 97) ASSERT_EQ(t.RemoveNode(id), 1);
-}
-
 rodarove_test::TreeSlots NewWideTree() {
   rodarove_test::TreeSlots t(rodarove::CreateArrayTreeContainer());
-  if (t.object() != nullptr) BuildWide(t);
+  if (t.object() != nullptr) rodarove_test::BuildWideTree(t);
   return t;
 }
 
@@ -203,12 +188,12 @@ void DestroyTree(rodarove_test::TreeSlots& t) {
 
 TEST(ArrayTreeMemory, PairWalksAnswerAlikeWithoutMemory) {
   rodarove_test::ExpectPairWalksNeedNoMemory(NewWideTree, DestroyTree,
-                                             {2, 5, 17, 150, 302, 999, 1500});
+                                             rodarove_test::WideTreeStarts());
 }
 
 TEST(ArrayTreeMemory, WalkStackIsKeptUntilClear) {
   rodarove_test::TreeSlots t = NewWideTree();
-  rodarove_test::ExpectWalkMemoryKeptUntilClear(t, [&] { BuildWide(t); });
+  rodarove_test::ExpectWalkMemoryKeptUntilClear(t, [&] { rodarove_test::BuildWideTree(t); });
   DestroyTree(t);
 }
 

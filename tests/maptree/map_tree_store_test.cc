@@ -199,35 +199,21 @@ TEST(MapTreeStore, IndexAgreesWithASet) {
   t.Release();
 }
 
-// A tree whose pair walks need more stack than the component holds in
-// itself: a root row of 300 nodes, then nodes under random earlier ones,
-// then some subtrees removed.
-void BuildWide(rodarove_test::TreeSlots& t) {
-  std::mt19937 rng(11);
-  ASSERT_EQ(t.SetRoot(1), 1);
-  for (int32_t id = 2; id <= 301; ++id) ASSERT_EQ(t.AppendChild(id, 1), 1);
-  for (int32_t id = 302; id <= 1500; ++id) {
-    const int32_t parent = 2 + static_cast<int32_t>(rng() % static_cast<uint32_t>(id - 2));
-    ASSERT_EQ(rng() % 2 != 0 ? t.AppendChild(id, parent) : t.PrependChild(id, parent), 1);
-  }
-  for (int32_t id = 17; id <= 1500; id += 97) t.RemoveNode(id);
-}
-
 rodarove_test::TreeSlots NewWideTree() {
   SlotTree t = NewTree();
-  if (t.object() != nullptr) BuildWide(t);
+  if (t.object() != nullptr) rodarove_test::BuildWideTree(t);
   return t;
 }
 
 TEST(MapTreeStore, PairWalksAnswerAlikeWithoutMemory) {
   rodarove_test::ExpectPairWalksNeedNoMemory(
       NewWideTree, [](rodarove_test::TreeSlots& t) { t.Release(); },
-      {2, 5, 17, 150, 302, 999, 1500});
+      rodarove_test::WideTreeStarts());
 }
 
 TEST(MapTreeStore, WalkStackIsKeptUntilClear) {
   rodarove_test::TreeSlots t = NewWideTree();
-  rodarove_test::ExpectWalkMemoryKeptUntilClear(t, [&] { BuildWide(t); });
+  rodarove_test::ExpectWalkMemoryKeptUntilClear(t, [&] { rodarove_test::BuildWideTree(t); });
   t.Release();
 }
 

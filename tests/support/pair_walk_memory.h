@@ -9,12 +9,31 @@
 
 #include <cstdint>
 #include <functional>
+#include <random>
 #include <vector>
 
 #include "tests/support/alloc_failure.h"
 #include "tests/support/tree_slots.h"
 
 namespace rodarove_test {
+
+// A tree whose pair walks need more stack than a component holds in
+// itself: a root row of 300 nodes, then nodes under random earlier ones,
+// then every 97th node from 17 on removed (with its subtree, or alone,
+// as the class removes).
+inline void BuildWideTree(TreeSlots& t) {
+  std::mt19937 rng(11);
+  ASSERT_EQ(t.SetRoot(1), 1);
+  for (int32_t id = 2; id <= 301; ++id) ASSERT_EQ(t.AppendChild(id, 1), 1);
+  for (int32_t id = 302; id <= 1500; ++id) {
+    const int32_t parent = 2 + static_cast<int32_t>(rng() % static_cast<uint32_t>(id - 2));
+    ASSERT_EQ(rng() % 2 != 0 ? t.AppendChild(id, parent) : t.PrependChild(id, parent), 1);
+  }
+  for (int32_t id = 17; id <= 1500; id += 97) t.RemoveNode(id);
+}
+
+// Start nodes for the walks of a wide tree, removed ones among them.
+inline std::vector<int32_t> WideTreeStarts() { return {2, 5, 17, 150, 302, 999, 1500}; }
 
 // The counts of the pair walks from the root and from each of `starts`.
 inline std::vector<int32_t> PairWalkCounts(TreeSlots& t, const std::vector<int32_t>& starts) {
