@@ -482,10 +482,13 @@ int32_t ArrayTreeContainer::CollectPairsByRows(int32_t x0, NodePair* pairs, int3
       const TreeSlot* slot = FindSlot(x);
       if (slot == nullptr || slot->parent == 0) break;
       if (static_cast<uint32_t>(count) >= slotCount_) return count;
-      if (count < room) pairs[count] = NodePair{x, slot->parent};
-      ++count;
-      if (slot->firstChild != 0 && !rows_.Push(slot->firstChild)) return -1;
+      // The next sibling first: its slot is the next to come from memory.
+      const int32_t id = x;
+      const int32_t child = slot->firstChild;
       x = slot->nextSibling;
+      if (count < room) pairs[count] = NodePair{id, slot->parent};
+      ++count;
+      if (child != 0 && !rows_.Push(child)) return -1;
     } while (x != 0);
   }
   return count;

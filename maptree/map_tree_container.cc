@@ -439,11 +439,15 @@ int32_t MapTreeContainer::WalkPairsByRows(Index top, NodePair* pairs, int32_t ca
   if (!rows_.Push(Row{recs_[top].firstChild, recs_[top].id})) return -1;
   while (!rows_.Empty()) {
     const Row row = rows_.Pop();
-    for (Index j = row.first; j != kNone; j = recs_[j].next) {
+    for (Index j = row.first; j != kNone;) {
+      // The next sibling first: its record is the next to come from memory.
       const Rec& r = recs_[j];
-      if (count < room) pairs[count] = NodePair{r.id, row.parentId};
+      const int32_t id = r.id;
+      const Index child = r.firstChild;
+      j = r.next;
+      if (count < room) pairs[count] = NodePair{id, row.parentId};
       ++count;
-      if (r.firstChild != kNone && !rows_.Push(Row{r.firstChild, r.id})) return -1;
+      if (child != kNone && !rows_.Push(Row{child, id})) return -1;
     }
   }
   return count;
