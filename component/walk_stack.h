@@ -41,15 +41,6 @@ class WalkStack {
     data_[size_++] = value;
     return true;
   }
-  // Pushes `value` when `keep`, without a branch on `keep`: a walk pushes
-  // for about half its nodes, in an order no branch predictor learns. May
-  // take room even when it keeps nothing.
-  bool PushIf(const T& value, bool keep) {
-    if (size_ == capacity_ && !Grow()) return false;
-    data_[size_] = value;
-    size_ += keep ? 1 : 0;
-    return true;
-  }
   // Only on a stack that is not empty.
   T Pop() { return data_[--size_]; }
 
