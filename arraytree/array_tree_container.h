@@ -16,8 +16,9 @@
 // No query recurses or takes more than slotCount_ steps. The pair walks of
 // GetAllNodes and GetDescendants keep a stack of sibling rows (rows_), which
 // may take memory; when it cannot be had they walk by links instead, with
-// the same answers. The other walks follow parent and sibling links back up
-// and allocate nothing. Not thread-safe: callers serialise all calls.
+// the same answers (where links cycle, a list has no meaning and both walks
+// merely end). The other walks follow parent and sibling links back up and
+// allocate nothing. Not thread-safe: callers serialise all calls.
 #ifndef RODAROVE_ARRAYTREE_ARRAY_TREE_CONTAINER_H_
 #define RODAROVE_ARRAYTREE_ARRAY_TREE_CONTAINER_H_
 
