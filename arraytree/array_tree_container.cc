@@ -96,6 +96,7 @@ int32_t ArrayTreeContainer::SetRoot(int32_t id) {
 int32_t ArrayTreeContainer::Clear() {
   std::memset(slots_, 0, static_cast<size_t>(slotCount_) * sizeof(TreeSlot));
   hasRoot_ = 0;
+  rows_.Release();
   return 1;
 }
 
@@ -464,6 +465,42 @@ int32_t ArrayTreeContainer::GetSiblingsWithSelf(int32_t id, int32_t* buffer, int
   return count;
 }
 
+int32_t ArrayTreeContainer::CollectPairs(int32_t x0, NodePair* pairs, int32_t capacity) {
+  const int32_t count = CollectPairsByRows(x0, pairs, capacity);
+  return count >= 0 ? count : CollectPairsByLinks(x0, pairs, capacity);
+}
+
+// The walk from x lists x's row from x on, then the walks from the first
+// children of the row's members, last member first. So it reads every slot
+// once, when its row is listed, and keeps the first child of each member on
+// a stack, where the last member's comes out first. (The walk by links reads
+// every slot a second time on its way back along the row, on a large tree
+// long after the slot left the cache.) A node without parent, or not a
+// node, ends its row; at most slotCount_ pairs are listed, so a cycle of
+// links cannot keep the walk from ending.
+int32_t ArrayTreeContainer::CollectPairsByRows(int32_t x0, NodePair* pairs, int32_t capacity) {
+  const int32_t room = pairs != nullptr ? capacity : 0;
+  int32_t count = 0;
+  rows_.Begin(static_cast<size_t>(slotCount_) + 1);  // x0 and one row per pair at most
+  if (!rows_.Push(x0)) return -1;
+  while (!rows_.Empty()) {
+    int32_t x = rows_.Pop();
+    do {
+      const TreeSlot* slot = FindSlot(x);
+      if (slot == nullptr || slot->parent == 0) break;
+      if (static_cast<uint32_t>(count) >= slotCount_) return count;
+      // The next sibling first: its slot is the next to come from memory.
+      const int32_t id = x;
+      const int32_t child = slot->firstChild;
+      x = slot->nextSibling;
+      if (count < room) pairs[count] = NodePair{id, slot->parent};
+      ++count;
+      if (child != 0 && !rows_.Push(child)) return -1;
+    } while (x != 0);
+  }
+  return count;
+}
+
 // The three walks below visit a binary tree whose left link is firstChild
 // and whose right link is nextSibling, starting at x0, a first child. They
 // keep no stack: a node reached as a next sibling names the node it came
@@ -561,7 +598,7 @@ int32_t ArrayTreeContainer::CollectAtDepth(int32_t target, int32_t x0, int32_t* 
   }
 }
 
-int32_t ArrayTreeContainer::CollectPairs(int32_t x0, NodePair* pairs, int32_t capacity) {
+int32_t ArrayTreeContainer::CollectPairsByLinks(int32_t x0, NodePair* pairs, int32_t capacity) {
   // A node without parent, or not a node, ends its branch.
   auto listed = [this](int32_t x) {
     const TreeSlot* slot = FindSlot(x);

@@ -21,15 +21,18 @@
 // was filled anew (TreeSlot::lostChildren), so the check climbs only for a
 // new node whose slot lists a child or carries that mark.
 //
-// No query allocates, recurses or takes more than slotCount_ steps; the
-// whole-tree walks follow parent and sibling links back up instead of
-// keeping a stack. Not thread-safe: callers serialise all calls.
+// No query recurses or takes more than slotCount_ steps. The pair walks of
+// GetAllNodes and GetDescendants keep a stack of sibling rows (rows_), which
+// may take memory; when it cannot be had they walk by links instead, with
+// the same answers. The other walks follow parent and sibling links back up
+// and allocate nothing. Not thread-safe: callers serialise all calls.
 #ifndef RODAROVE_ARRAYTREE_ARRAY_TREE_CONTAINER_H_
 #define RODAROVE_ARRAYTREE_ARRAY_TREE_CONTAINER_H_
 
 #include <cstdint>
 
 #include "component/component_base.h"
+#include "component/walk_stack.h"
 #include "rodarove/tree_container.h"
 
 namespace rodarove {
@@ -161,12 +164,19 @@ class ArrayTreeContainer final : public ComponentBase<kArrayTreeComponentId> {
   // child's walk), leaves (first child's walk, then next sibling's), and
   // the nodes `target - level` levels below x and its later siblings.
   int32_t CollectPairs(int32_t x, NodePair* pairs, int32_t capacity);
+  // The two ways CollectPairs walks: by rows with rows_ (-1 when the stack
+  // cannot grow, the entries written so far being those of the answer), or
+  // by links without memory.
+  int32_t CollectPairsByRows(int32_t x, NodePair* pairs, int32_t capacity);
+  int32_t CollectPairsByLinks(int32_t x, NodePair* pairs, int32_t capacity);
   int32_t CollectLeaves(int32_t x, int32_t* buffer, int32_t capacity);
   int32_t CollectAtDepth(int32_t target, int32_t x, int32_t* buffer, int32_t capacity);
 
   uint32_t slotCount_ = kSlotStep;
   uint32_t capacity_ = 0;  // slots allocated; those at and after slotCount_ stay zero
   TreeSlot* slots_ = nullptr;
+  // The first node of every sibling row the pair walk has still to list.
+  WalkStack<int32_t, 64> rows_;
 };
 
 }  // namespace rodarove

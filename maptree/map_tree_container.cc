@@ -149,6 +149,7 @@ void MapTreeContainer::ReleaseStore() {
   rootIndex_ = kNone;
   count_ = 0;
   hasRoot_ = 0;  // rootId_ keeps its old value
+  rows_.Release();
 }
 
 // ------------------------------------------------------- link surgery
@@ -419,7 +420,40 @@ int32_t MapTreeContainer::GetLeaves(int32_t id, int32_t* buffer, int32_t capacit
   }
 }
 
-int32_t MapTreeContainer::WalkPairs(Index top, NodePair* pairs, int32_t capacity) const {
+int32_t MapTreeContainer::WalkPairs(Index top, NodePair* pairs, int32_t capacity) {
+  const int32_t count = WalkPairsByRows(top, pairs, capacity);
+  return count >= 0 ? count : WalkPairsByLinks(top, pairs, capacity);
+}
+
+// A child row comes out whole, followed by the walks below its members from
+// the last member back to the first. This walk reads every record once,
+// when its row is listed, and keeps the first child of each member on a
+// stack, where the last member's comes out first. (The walk by links reads
+// every record a second time on its way back along the row, on a large tree
+// long after the record left the cache.)
+int32_t MapTreeContainer::WalkPairsByRows(Index top, NodePair* pairs, int32_t capacity) {
+  const int32_t room = pairs != nullptr ? capacity : 0;
+  int32_t count = 0;
+  rows_.Begin(count_);  // one row per node at most
+  if (recs_[top].firstChild == kNone) return 0;
+  if (!rows_.Push(Row{recs_[top].firstChild, recs_[top].id})) return -1;
+  while (!rows_.Empty()) {
+    const Row row = rows_.Pop();
+    for (Index j = row.first; j != kNone;) {
+      // The next sibling first: its record is the next to come from memory.
+      const Rec& r = recs_[j];
+      const int32_t id = r.id;
+      const Index child = r.firstChild;
+      j = r.next;
+      if (count < room) pairs[count] = NodePair{id, row.parentId};
+      ++count;
+      if (child != kNone && !rows_.Push(Row{child, id})) return -1;
+    }
+  }
+  return count;
+}
+
+int32_t MapTreeContainer::WalkPairsByLinks(Index top, NodePair* pairs, int32_t capacity) const {
   // The walk from a node lists it, then the walk from its next sibling, then
   // the walk from its first child. So a child row comes out whole, followed
   // by the walks below its members from the last member back to the first.

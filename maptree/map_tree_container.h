@@ -8,10 +8,12 @@
 // and the walks follow indices with no lookup at all. Freed records are
 // chained on a free list through their next-sibling link and reused.
 //
-// Queries never allocate and never recurse: the walks use the parent and
-// sibling links only. Edits allocate (when at all) before they change any
-// link, so an allocation that fails refuses the edit with 0 and leaves the
-// tree as it was. No exception leaves a slot.
+// Queries never recurse. The pair walks of GetAllNodes and GetDescendants
+// keep a stack of sibling rows (rows_), which may take memory; when it
+// cannot be had they walk by links instead, with the same answers. The
+// other queries allocate nothing. Edits allocate (when at all) before they
+// change any link, so an allocation that fails refuses the edit with 0 and
+// leaves the tree as it was. No exception leaves a slot.
 //
 // Not thread-safe: a caller that shares one container serialises all calls.
 #ifndef RODAROVE_MAPTREE_MAP_TREE_CONTAINER_H_
@@ -22,6 +24,7 @@
 #include <vector>
 
 #include "component/component_base.h"
+#include "component/walk_stack.h"
 #include "rodarove/tree_container.h"
 
 namespace rodarove {
@@ -128,7 +131,12 @@ class MapTreeContainer final : public ComponentBase<kMapTreeComponentId> {
   // position `pos` on; returns the row's length.
   int32_t WriteRow(Index first, int32_t* buffer, int32_t capacity, int32_t pos) const;
   // The pair walk below `top`; returns the number of pairs.
-  int32_t WalkPairs(Index top, NodePair* pairs, int32_t capacity) const;
+  int32_t WalkPairs(Index top, NodePair* pairs, int32_t capacity);
+  // The two ways WalkPairs walks: by rows with rows_ (-1 when the stack
+  // cannot grow, the entries written so far being those of the answer), or
+  // by links without memory.
+  int32_t WalkPairsByRows(Index top, NodePair* pairs, int32_t capacity);
+  int32_t WalkPairsByLinks(Index top, NodePair* pairs, int32_t capacity) const;
 
   int32_t LinkLookup(int32_t id, Index Rec::*link, int32_t* out) const;
 
@@ -138,6 +146,13 @@ class MapTreeContainer final : public ComponentBase<kMapTreeComponentId> {
   Index rootIndex_ = kNone;
   size_t count_ = 0;
   int slotShift_ = 64;  // 64 - log2(slots_.size())
+  // A sibling row the pair walk has still to list: its first record and
+  // the ID of its parent.
+  struct Row {
+    Index first;
+    int32_t parentId;
+  };
+  WalkStack<Row, 64> rows_;
 };
 
 }  // namespace rodarove

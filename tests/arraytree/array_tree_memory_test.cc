@@ -1,7 +1,8 @@
 // Component 837 when memory runs out: the create function reports no
-// object, and an edit whose growth cannot be allocated refuses with 0 and
-// leaves every answer as it was. Allocations are made to fail on purpose,
-// each one in turn along the call.
+// object, an edit whose growth cannot be allocated refuses with 0 and
+// leaves every answer as it was, and the pair walks answer alike without
+// the memory their stack would take. Allocations are made to fail on
+// purpose, each one in turn along the call.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -11,6 +12,7 @@
 #include "component/component_base.h"
 #include "tests/arraytree/array_slot_tree.h"
 #include "tests/support/alloc_failure.h"
+#include "tests/support/pair_walk_memory.h"
 
 namespace {
 
@@ -172,6 +174,27 @@ TEST(ArrayTreeMemory, ASmallerGrowthIsTriedWhenTheGeometricOneFails) {
   EXPECT_EQ(removed, 1);
   EXPECT_EQ(added, 1);
   EXPECT_EQ(cleared, 1);
+}
+
+rodarove_test::TreeSlots NewWideTree() {
+  rodarove_test::TreeSlots t(rodarove::CreateArrayTreeContainer());
+  if (t.object() != nullptr) rodarove_test::BuildWideTree(t);
+  return t;
+}
+
+void DestroyTree(rodarove_test::TreeSlots& t) {
+  rodarove::DestroyUnrecordedComponent(static_cast<IComponent*>(t.object()));
+}
+
+TEST(ArrayTreeMemory, PairWalksAnswerAlikeWithoutMemory) {
+  rodarove_test::ExpectPairWalksNeedNoMemory(NewWideTree, DestroyTree,
+                                             rodarove_test::WideTreeStarts());
+}
+
+TEST(ArrayTreeMemory, WalkStackIsKeptUntilClear) {
+  rodarove_test::TreeSlots t = NewWideTree();
+  rodarove_test::ExpectWalkMemoryKeptUntilClear(t, [&] { rodarove_test::BuildWideTree(t); });
+  DestroyTree(t);
 }
 
 }  // namespace

@@ -1,8 +1,9 @@
 // Component 114 in-process, with the global allocation functions replaced:
 // every edit either completes or refuses with 0 and leaves the tree exactly
 // as it was, whichever allocation fails; queries and the edits that need no
-// memory allocate nothing. Also a stress of the ID index with clustered and
-// extreme IDs against std::set.
+// memory allocate nothing, but for the stack of the pair walks on larger
+// trees, without which they answer alike. Also a stress of the ID index with
+// clustered and extreme IDs against std::set.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -17,6 +18,7 @@
 #include "rodarove/rodarove.h"
 #include "tests/maptree/slot_tree.h"
 #include "tests/support/alloc_failure.h"
+#include "tests/support/pair_walk_memory.h"
 
 namespace {
 
@@ -194,6 +196,24 @@ TEST(MapTreeStore, IndexAgreesWithASet) {
   for (int32_t id : present) ASSERT_EQ(t.Exists(id), 1) << id;
   EXPECT_EQ(t.GetAllNodes(nullptr, nullptr, 0), static_cast<int32_t>(present.size()));
   EXPECT_EQ(t.List(kSlotGetLeaves, INT32_MIN, nullptr, 0), static_cast<int32_t>(present.size()) - 1);
+  t.Release();
+}
+
+rodarove_test::TreeSlots NewWideTree() {
+  SlotTree t = NewTree();
+  if (t.object() != nullptr) rodarove_test::BuildWideTree(t);
+  return t;
+}
+
+TEST(MapTreeStore, PairWalksAnswerAlikeWithoutMemory) {
+  rodarove_test::ExpectPairWalksNeedNoMemory(
+      NewWideTree, [](rodarove_test::TreeSlots& t) { t.Release(); },
+      rodarove_test::WideTreeStarts());
+}
+
+TEST(MapTreeStore, WalkStackIsKeptUntilClear) {
+  rodarove_test::TreeSlots t = NewWideTree();
+  rodarove_test::ExpectWalkMemoryKeptUntilClear(t, [&] { rodarove_test::BuildWideTree(t); });
   t.Release();
 }
 
