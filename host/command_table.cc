@@ -56,22 +56,26 @@ const Meaning kMeanings[] = {
     {"AppendChild", 837, 0, 0, "0", "refused",
      "refused: NEW is 0, a node already, PARENT itself, or 178,956,000 or "
      "more; or PARENT is 0 or not below the slot count (it need not be a "
-     "node), or, when PARENT has children, is not a node"},
+     "node), or, when PARENT has children, is not a node; or NEW would "
+     "become its own ancestor (a removed node's children still name it)"},
     {"PrependChild", 0, 1, 1, "1", nullptr, "done"},
     {"PrependChild", 114, 0, 0, "0", "refused",
      "refused: NEW is a node already, or PARENT is not a node"},
     {"PrependChild", 837, 0, 0, "0", "refused",
      "refused: NEW is 0, a node already, PARENT itself, or 178,956,000 or "
      "more; or PARENT is 0 or not below the slot count (it need not be a "
-     "node), or, when PARENT has children, is not a node"},
+     "node), or, when PARENT has children, is not a node; or NEW would "
+     "become its own ancestor (a removed node's children still name it)"},
     {"InsertAfter", 0, 1, 1, "1", nullptr, "done"},
     {"InsertAfter", 0, 0, 0, "0", "refused",
      "refused: NEW is a node already, PARENT is not a node, or REF is not "
-     "PARENT's child; 837 also refuses NEW 0 and NEW 178,956,000 or more"},
+     "PARENT's child; 837 also refuses NEW 0, NEW 178,956,000 or more, "
+     "and a NEW that would become its own ancestor"},
     {"InsertBefore", 0, 1, 1, "1", nullptr, "done"},
     {"InsertBefore", 0, 0, 0, "0", "refused",
      "refused: NEW is a node already, PARENT is not a node, or REF is not "
-     "PARENT's child; 837 also refuses NEW 0 and NEW 178,956,000 or more"},
+     "PARENT's child; 837 also refuses NEW 0, NEW 178,956,000 or more, "
+     "and a NEW that would become its own ancestor"},
     {"Clear", 0, kMin, kMax, "1", nullptr, "always 1: the tree is empty and has no root"},
     {"RemoveNode", 0, -1, -1, "-1", "not a node", "ID is not a node"},
     {"RemoveNode", 114, 1, kMax, "N", "nodes removed",
