@@ -33,7 +33,7 @@ count_results() {
 
 # run_suite NAME BUILD_DIR CTEST_ARGS -- CMAKE_ARGS...
 run_suite() {
-  local name=$1 dir=$2 ctest_args=$3
+  local name=$1 dir=$2 ctest_args=$3 started=$SECONDS
   shift 4
   echo "== $name: configuring and building in $dir"
   if ! cmake -S . -B "$dir" -G "$RODAROVE_GENERATOR" "$@" >"$dir.configure.log" 2>&1; then
@@ -48,12 +48,14 @@ run_suite() {
   if ! cmake --build "$dir" -j "$jobs" "${targets[@]}" >"$dir.build.log" 2>&1; then
     tail -50 "$dir.build.log"; echo "== $name: build FAILED"; status=1; failed=$((failed + 1)); return
   fi
+  local built=$SECONDS
   echo "== $name: running tests"
   local out
   out=$(ctest --test-dir "$dir" -j "$jobs" --output-on-failure $ctest_args 2>&1)
   local rc=$?
   echo "$out" | tail -n 40
   count_results "$name" "$out" "$rc"
+  echo "== $name: $((SECONDS - started)) s ($((built - started)) s to build, $((SECONDS - built)) s to test)"
 }
 
 mkdir -p build
