@@ -8,8 +8,7 @@ set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 . scripts/setup.sh
-rodarove_ensure_packages cmake g++ ninja-build libbenchmark-dev || exit 1
-. scripts/setup.sh  # ninja may have just arrived
+rodarove_setup build bench || exit 1
 
 dir=build/bench
 cmake -S . -B "$dir" -G "$RODAROVE_GENERATOR" -DCMAKE_BUILD_TYPE=Release \

@@ -7,8 +7,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 . scripts/setup.sh
-rodarove_ensure_packages cmake g++ ninja-build libgtest-dev libedit-dev
-. scripts/setup.sh  # ninja may have just arrived
+rodarove_setup build || exit 1
 
 jobs=${RODAROVE_JOBS:-2}
 mkdir -p build

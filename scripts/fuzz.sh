@@ -31,8 +31,7 @@ shift $((OPTIND - 1))
 names=("$@")
 [ ${#names[@]} -eq 0 ] && names=(ini_reader ini_resolution tree host)
 
-rodarove_ensure_packages cmake ninja-build clang-14 libfuzzer-14-dev libclang-rt-14-dev || exit 1
-. scripts/setup.sh  # ninja may have just arrived
+rodarove_setup build fuzz || exit 1
 
 dir=build/fuzz
 mkdir -p build

@@ -13,17 +13,13 @@ cd "$root"
 
 jobs=${RODAROVE_JOBS:-2}
 windows_archs=()
-cross_packages=()
 for toolchain in cmake/mingw-w64-*.cmake; do
   [ -e "$toolchain" ] || continue
   arch=$(basename "$toolchain" .cmake)
-  arch=${arch#mingw-w64-}
-  windows_archs+=("$arch")
-  cross_packages+=("g++-mingw-w64-${arch//_/-}-posix")
+  windows_archs+=("${arch#mingw-w64-}")
 done
 # dpkg-dev gives the .deb its dependencies (dpkg-shlibdeps).
-rodarove_ensure_packages cmake g++ ninja-build dpkg-dev libedit-dev "${cross_packages[@]}"
-. scripts/setup.sh  # ninja may have just arrived
+rodarove_setup build package || exit 1
 
 # package NAME BUILD_DIR CMAKE_ARGS...: configures and builds BUILD_DIR,
 # runs cpack there and moves the packages into dist/.

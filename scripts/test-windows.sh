@@ -8,11 +8,12 @@
 # Each architecture has its own build folder (build/windows-x86_64,
 # build/windows-i686) with its own Wine prefix inside: a 64-bit prefix run
 # by wine64, a 32-bit one run by Wine's 32-bit loader. When run as root on
-# Debian the script installs the cross compilers and Wine first, the 32-bit
-# side of Wine included (dpkg --add-architecture i386; wine32:i386).
-# Without them it prints "Windows <arch> suite skipped: ..." and goes on with
-# the next architecture; under CI=true a skip is a failure. Exits non-zero
-# when a build or a test fails.
+# Debian the project's set-up step (scripts/setup.sh) installs the cross
+# compilers and Wine first, the 32-bit side of Wine included. Without them
+# it prints "Windows <arch> suite skipped: ..." and goes on with the next
+# architecture; under CI=true a skip is a failure unless the packages could
+# not be installed from the package archive. Exits non-zero when a build or
+# a test fails.
 #
 # Environment: RODAROVE_WINDOWS_BUILD (build folder stem, "-<arch>" is
 # appended), RODAROVE_JOBS, CI.
@@ -56,30 +57,13 @@ find_wine() {
 elf_class() { od -An -tx1 -j4 -N1 "$(readlink -f "$1")" 2>/dev/null | tr -d ' '; }
 wanted_class() { [ "$1" = x86_64 ] && echo 02 || echo 01; }
 
-# install_for ARCH: as root on Debian, the packages ARCH needs.
-install_for() {
-  [ "$(id -u)" = 0 ] && command -v apt-get >/dev/null 2>&1 || return 0
-  # clang and lld make a host with a Visual C++-compatible linker against the
-  # packaged import library (package_zip_test).
-  local packages=(cmake googletest clang lld)
-  export DEBIAN_FRONTEND=noninteractive
-  if [ "$1" = x86_64 ]; then
-    packages+=(g++-mingw-w64-x86-64-posix wine64)
-  else
-    packages+=(g++-mingw-w64-i686-posix wine32:i386)
-    if ! dpkg --print-foreign-architectures | grep -qx i386; then
-      echo "== adding the i386 architecture for Wine's 32-bit side"
-      dpkg --add-architecture i386
-    fi
-  fi
-  echo "== installing ${packages[*]}"
-  apt-get update -qq >/dev/null 2>&1
-  apt-get install -y -qq --no-install-recommends "${packages[@]}" >/dev/null 2>&1 ||
-    echo "warning: could not install ${packages[*]}"
-}
-
-# skip ARCH REASON: says what is not run; a failure under CI.
+# skip ARCH REASON: says what is not run; a failure under CI unless set-up
+# could not install the architecture's packages from the archive.
 skip() {
+  if rodarove_unavailable "windows-$1"; then
+    echo "Windows $1 suite skipped: its packages could not be installed from the package archive"
+    return
+  fi
   echo "Windows $1 suite skipped: $2"
   [ "${CI:-}" = true ] && status=1
 }
@@ -108,10 +92,6 @@ wine_need() {
 run_arch() {
   local arch=$1 build="$stem-$1" wine why
   why=$(missing "$arch")
-  if [ -n "$why" ]; then
-    install_for "$arch"
-    why=$(missing "$arch")
-  fi
   [ -z "$why" ] || { skip "$arch" "$why"; return; }
   wine=$(find_wine "$arch")
 
@@ -184,6 +164,14 @@ run_arch() {
     exit $rc
   ) || status=1
 }
+
+. scripts/setup.sh
+# Set-up, unless the test command has done it already for every suite.
+if [ -z "${RODAROVE_SETUP_DONE:-}" ]; then
+  groups=()
+  for arch in "${arches[@]}"; do groups+=("windows-$arch"); done
+  rodarove_setup "${groups[@]}"
+fi
 
 for arch in "${arches[@]}"; do
   case $arch in

@@ -6,12 +6,38 @@
 # (64-bit and 32-bit) under Wine when available. Ends with one summary line
 # of all suites.
 set -uo pipefail
+usage() {
+  cat <<'USAGE'
+usage: bash scripts/test.sh
+
+Runs every suite in turn: linux (build/release), asan+ubsan (build/asan),
+tsan (build/tsan), fuzz (build/fuzz) and the Windows builds under Wine
+(build/windows-x86_64, build/windows-i686), then prints one summary line.
+As root on Debian it first installs every package the run needs.
+
+Environment: RODAROVE_JOBS (parallel jobs, default 2), RODAROVE_FUZZ_SECONDS
+(seconds per fuzzer, default 30), CI=true (a skipped suite fails the run,
+unless its packages could not be installed from the package archive).
+One suite or one test: see docs/DEVELOPING.md.
+USAGE
+}
+case ${1:-} in
+  -h | --help) usage; exit 0 ;;
+  "") ;;
+  *) usage >&2; exit 2 ;;
+esac
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 . scripts/setup.sh
-rodarove_ensure_packages cmake g++ ninja-build libgtest-dev googletest python3 binutils \
-  pkg-config libedit-dev || exit 1
-. scripts/setup.sh  # ninja may have just arrived
+# Every package of every suite, in one transaction, before anything else.
+rodarove_setup build test fuzz windows-x86_64 windows-i686
+for group in build test; do
+  if [ -n "$(rodarove_missing_packages $(rodarove_group_packages $group))" ]; then
+    echo "error: the packages the Linux build needs are missing" >&2
+    exit 1
+  fi
+done
+export RODAROVE_SETUP_DONE=1
 
 jobs=${RODAROVE_JOBS:-2}
 passed=0
@@ -67,10 +93,14 @@ run_suite "tsan" build/tsan "-L concurrency" -- -DCMAKE_BUILD_TYPE=RelWithDebInf
 
 # Each fuzzer replays its corpus (every input that once found a fault is in
 # it) and then fuzzes for a fixed time; two run at a time.
-if rodarove_ensure_packages clang-14 libfuzzer-14-dev libclang-rt-14-dev; then
+skipped=()
+if [ -z "$(rodarove_missing_packages $(rodarove_group_packages fuzz))" ]; then
   run_suite "fuzz" build/fuzz "" -- -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 -DRODAROVE_BUILD_FUZZERS=ON -DRODAROVE_BUILD_TESTS=OFF \
     -DRODAROVE_FUZZ_SECONDS="${RODAROVE_FUZZ_SECONDS:-30}"
+elif rodarove_unavailable fuzz; then
+  echo "== fuzz: skipped: its packages could not be installed from the package archive"
+  skipped+=("fuzz")
 else
   echo "== fuzz: skipped (no clang and libFuzzer)"
   [ "${CI:-}" = true ] && { echo "== fuzz: skipped, which CI does not allow"; status=1; failed=$((failed + 1)); }
@@ -78,22 +108,27 @@ fi
 
 # The Windows suite once for each architecture, each counted and timed on
 # its own.
-if [ -f scripts/test-windows.sh ]; then
-  for arch in x86_64 i686; do
-    echo "== windows-$arch: cross build under Wine"
-    started=$SECONDS
-    win_out=$(bash scripts/test-windows.sh "$arch" 2>&1)
-    win_rc=$?
-    echo "$win_out" | tail -n 40
-    if echo "$win_out" | grep -q "suite skipped"; then
-      [ "${CI:-}" = true ] && { echo "== windows-$arch: skipped, which CI does not allow"; status=1; failed=$((failed + 1)); }
-    else
-      count_results "windows-$arch" "$win_out" "$win_rc"
-    fi
-    echo "== windows-$arch: $((SECONDS - started)) s"
-  done
-fi
+for arch in x86_64 i686; do
+  echo "== windows-$arch: cross build under Wine"
+  started=$SECONDS
+  win_out=$(bash scripts/test-windows.sh "$arch" 2>&1)
+  win_rc=$?
+  echo "$win_out" | tail -n 40
+  if echo "$win_out" | grep -q "suite skipped: its packages could not be installed from the package archive"; then
+    echo "== windows-$arch: skipped: its packages could not be installed from the package archive"
+    skipped+=("windows-$arch")
+  elif echo "$win_out" | grep -q "suite skipped"; then
+    [ "${CI:-}" = true ] && { echo "== windows-$arch: skipped, which CI does not allow"; status=1; failed=$((failed + 1)); }
+  else
+    count_results "windows-$arch" "$win_out" "$win_rc"
+  fi
+  echo "== windows-$arch: $((SECONDS - started)) s"
+done
 
 echo
-echo "total: $passed passed, $failed failed"
+if [ ${#skipped[@]} -gt 0 ]; then
+  echo "total: $passed passed, $failed failed, skipped: ${skipped[*]} (packages could not be installed from the package archive)"
+else
+  echo "total: $passed passed, $failed failed"
+fi
 exit $status
