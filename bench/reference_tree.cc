@@ -1,7 +1,8 @@
 // The reference tree: a std::vector of {parent, first, last, next, prev}
-// records indexed by node ID (0 = none), edits written inline, and a walk
-// that keeps an explicit stack of the sibling rows still to be listed, so
-// that it reads every record once.
+// records indexed by node ID (0 = none), edits written inline, link queries
+// that do not branch on the link's value, and a walk that keeps an explicit
+// stack of the sibling rows still to be listed, so that it reads every
+// record once.
 //
 // It answers only what the comparison measures, with the results of the
 // module's classes on well-formed trees: building, the link lookups and the
@@ -121,13 +122,18 @@ class ReferenceTree final : public ITreeComponent {
     if (static_cast<size_t>(id) >= recs_.size()) recs_.resize(static_cast<size_t>(id) + 1);
   }
   // The module's answer for every node; an ID that is in range but not a
-  // node reads as one without links.
+  // node reads as one without links. Nothing here branches on the link or
+  // on the range: an ID out of range reads record 0 (always there, all
+  // zero), and the answer and what is written to *out are chosen by masks,
+  // so random links cost no mispredicted branches. *out gets its own value
+  // back when there is no answer.
   int32_t Link(int32_t id, int32_t Rec::*link, int32_t* out) const {
-    if (!InRange(id)) return -1;
-    const int32_t value = recs_[id].*link;
-    if (value == 0) return 0;
-    *out = value;
-    return 1;
+    const uint32_t in = InRange(id) ? 1u : 0u;
+    const int32_t value = recs_[static_cast<size_t>(id) & (0u - in)].*link;
+    const uint32_t set = in & static_cast<uint32_t>(value != 0);
+    const int32_t mask = -static_cast<int32_t>(set);
+    *out = (value & mask) | (*out & ~mask);
+    return static_cast<int32_t>(set) - static_cast<int32_t>(in ^ 1u);
   }
 
   // Lists the nodes below top in the module's order: a whole child row,
@@ -150,7 +156,7 @@ class ReferenceTree final : public ITreeComponent {
     return count;
   }
 
-  std::vector<Rec> recs_;
+  std::vector<Rec> recs_ = std::vector<Rec>(1);  // record 0: no node, no links
   std::vector<int32_t> rows_;
   int32_t root_ = 0;
   bool hasRoot_ = false;
