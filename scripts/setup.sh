@@ -25,7 +25,9 @@
 rodarove_group_packages() {
   case $1 in
     build) echo cmake g++ ninja-build pkg-config libedit-dev ;;
-    test) echo libgtest-dev googletest python3 binutils dpkg-dev ;;
+    # lintian checks the .debs; llvm-14 reads the coverage of the module;
+    # valgrind runs the hand-over check under DRD.
+    test) echo libgtest-dev googletest python3 binutils dpkg-dev lintian llvm-14 valgrind ;;
     fuzz) echo clang-14 libfuzzer-14-dev libclang-rt-14-dev ;;
     bench) echo libbenchmark-dev ;;
     package) echo dpkg-dev g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix ;;
