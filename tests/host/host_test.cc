@@ -88,7 +88,15 @@ TEST(HostErrors, ScriptStopsAtFirstErrorNamingTheLine) {
        "bad.txt:4: error: generate needs an empty tree; m has root 4"},
       {"echo start\necho \"unterminated\n", "bad.txt:2: error: unterminated quoted text"},
       {"echo start\ncreate map as m\ndot m /nonexistent-dir/x.dot\n",
-       "bad.txt:3: error: cannot write '/nonexistent-dir/x.dot'"},
+       "bad.txt:3: error: cannot write '/nonexistent-dir/x.dot': No such file or directory"},
+      // A mistyped command names the nearest ones.
+      {"echo start\napend m 1 2\n",
+       "bad.txt:2: error: unknown command 'apend' (did you mean 'append'?)"},
+      {"echo start\nmove-frist m 1 2\n",
+       "bad.txt:2: error: unknown command 'move-frist' (did you mean 'move-first'?)"},
+      {"echo start\nsiblings-with m 1\n",
+       "bad.txt:2: error: unknown command 'siblings-with' (did you mean 'siblings-with-self'?)"},
+      {"echo start\nhelp leav\n", "bad.txt:2: error: no command 'leav' (did you mean 'leaves'?)"},
       {"echo start\ntime frob\n", "bad.txt:2: error: unknown command 'frob' (try 'help')"},
       {"echo start\ntime\n", "bad.txt:2: error: wrong number of arguments for 'time': expected "
                              "'time [N] COMMAND...'"},
@@ -198,7 +206,7 @@ TEST(HostPrompt, StandardInputRunsAsAScriptUnlessInteractive) {
   unlink((dir + "/t r.dot").c_str());
   rmdir(dir.c_str());
 
-  r = RunHost({"-i"}, "help\n");
+  r = RunHost({"-i"}, "help all\n");
   EXPECT_NE(r.output.find("  at-depth C DEPTH ID [CAP|null]"), std::string::npos) << r.output;
   r = RunHost({"--help"});
   EXPECT_EQ(r.status, 0);
