@@ -84,7 +84,7 @@ TEST(HostScripts, OutputsMatchCheckedInOnes) {
     }
     std::string differs = CompareWithFile(got, kScripts + "/" + name + ".expected");
     if (!differs.empty()) ADD_FAILURE() << name << ": " << differs;
-    RemoveDir(dir, {"a.txt", "m.txt"});
+    RemoveDir(dir, {"a.txt", "m.txt", "r.txt"});
   }
 }
 
@@ -392,6 +392,41 @@ TEST(HostScripts, SaveAndLoadAMillionNodes) {
     EXPECT_GT(lines, 30000u);
   }
   RemoveDir(dir, {"t.txt", "u.txt"});
+}
+
+// save replaces a file whole: a save that fails part way (here at a file
+// size limit, as a full disk would) leaves the old file as it was, and no
+// other file beside it.
+TEST(HostScripts, FailedSaveKeepsTheOldFile) {
+  const std::string dir = MakeTempDir();
+  HostResult r = RunHost({"-"}, "create map as m\ngenerate m 5\nsave m t.txt\n", dir);
+  ASSERT_EQ(r.status, 0) << r.output;
+  std::string old;
+  ASSERT_TRUE(ReadFile(dir + "/t.txt", &old));
+  // 4 KB files at most, and SIGXFSZ ignored: a longer write fails with EFBIG.
+  const std::string limited = "trap '' XFSZ; ulimit -f 8; exec " + std::string(RODAROVE_HOST_PATH) +
+                              " -";
+  r = RunHostAt("/bin/sh", {"-c", limited}, "create map as m\ngenerate m 5000\nsave m t.txt\n",
+                dir);
+  EXPECT_EQ(r.status, 1) << r.output;
+  EXPECT_NE(r.output.find("stdin:3: error: cannot write 't.txt': File too large\n"),
+            std::string::npos)
+      << r.output;
+  std::string now;
+  ASSERT_TRUE(ReadFile(dir + "/t.txt", &now));
+  EXPECT_EQ(now, old);
+  // A good save replaces it, keeping its mode.
+  ASSERT_EQ(chmod((dir + "/t.txt").c_str(), 0640), 0);
+  r = RunHost({"-"}, "create array as a\ngenerate a 5000\nsave a t.txt\n", dir);
+  ASSERT_EQ(r.status, 0) << r.output;
+  ASSERT_TRUE(ReadFile(dir + "/t.txt", &now));
+  EXPECT_NE(now.find("# The tree of a as save wrote it: component 837, 5000 nodes.\n"),
+            std::string::npos);
+  struct stat st;
+  ASSERT_EQ(stat((dir + "/t.txt").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
+  RemoveDir(dir, {"t.txt"});  // fails the test's rmdir if anything else is left
+  EXPECT_NE(access(dir.c_str(), F_OK), 0) << "files left beside t.txt in " << dir;
 }
 
 // Long lists, long drawings and long words stay short unless asked for.
