@@ -39,16 +39,14 @@ void Wrap(const std::string& first, const std::string& rest, const std::string& 
   *out += line + "\n";
 }
 
-// What 'help COMMAND' says first: the details, or else the summary without
-// the slot it names (the head line says it).
+// What 'help COMMAND' says first: the details, or else the summary as a
+// sentence, without the slot it names (the head line says it).
 std::string About(const Command& c) {
-  std::string about = WithLimits(*c.details ? c.details : c.summary);
-  if (!*c.details && about.compare(0, 5, "slot ") == 0) {
-    about = about.substr(about.find(": ") + 2);
-    about[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(about[0])));
-    about += ".";
-  }
-  return about;
+  if (*c.details) return WithLimits(c.details);
+  std::string about = WithLimits(c.summary);
+  if (about.compare(0, 5, "slot ") == 0) about = about.substr(about.find(": ") + 2);
+  about[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(about[0])));
+  return about + ".";
 }
 
 // The command a name stands for: quit for its alias.
@@ -273,7 +271,8 @@ std::string Interpreter::ManPage() {
       "add --all to a command, or see limit. A word in double quotes may hold blanks; # "
       "starts a comment; ${EXE_DIR}, ${MODULE_DIR} and ${SCRIPT_DIR} stand for those "
       "directories, ${LIB_PREFIX} and ${LIB_SUFFIX} for the parts of a library's file name "
-      "around its name."));
+      "around its name. Each example runs where m (class 114) and a (class 837) hold the "
+      "same tree: 1 has children 2 and 3, and 2 has 4."));
   int group = -1;
   for (const Command& c : Commands()) {
     if (*c.summary == '\0') continue;
@@ -290,7 +289,6 @@ std::string Interpreter::ManPage() {
       out += TroffLine("Export " + std::string(c.call) + ".");
     }
     out += TroffLine(About(c));
-    if (c.run == &Quit) out += TroffLine("Also: exit, and Ctrl-D at the prompt.");
     if (!c.results.empty()) {
       out += ".RS\n.PP\nResults:\n";
       for (const Meaning& m : c.results) {
@@ -301,11 +299,11 @@ std::string Interpreter::ManPage() {
       out += ".RE\n";
     }
     if (*c.example) {
-      out += ".IP\n" + TroffLine(kExampleSetting) + ".nf\n.RS 4\n";
+      out += ".IP\nExample:\n.nf\n";
       for (const ExampleLine& line : ExampleLines(c)) {
         out += TroffLine((line.typed ? "rodarove> " : "") + line.text);
       }
-      out += ".RE\n.fi\n";
+      out += ".fi\n";
     }
   }
   out += kManTail;

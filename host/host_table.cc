@@ -143,9 +143,12 @@ void AddHostCommands(std::vector<Command>* table) {
        "",
        "> echo hello\nhello\n",
        0, Echo, {}},
-      {"help", "[COMMAND]", 0, 1, -1, "", Group::kSession,
-       "this list, or one command in full",
-       "",
+      {"help", "[all|COMMAND]", 0, 1, -1, "", Group::kSession,
+       "the commands by group, all of them, or one in full",
+       "Without a word, names the commands by group on one screen. 'help all' gives every "
+       "command with what it does, and how words, IDs and lists are read; 'help COMMAND' "
+       "gives one command in full: its slot or export, its arguments, what each result "
+       "means, and an example.",
        "",
        0, Help, {}},
       {"quit", "", 0, 0, -1, "", Group::kSession,

@@ -64,7 +64,7 @@ int ParseArguments(int argc, char** argv, Options* options) {
       std::printf("%s\n%s", kUsage, rodarove_host::Interpreter::HelpText().c_str());
       return 0;
     } else if (arg == "--man-page") {
-      // Not in the usage: the build writes the manual page with it.
+      // Not in the usage: the build writes the manual page (troff) with it.
       std::fputs(rodarove_host::Interpreter::ManPage().c_str(), stdout);
       return 0;
     } else if (arg == "--version") {
