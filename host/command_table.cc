@@ -109,7 +109,7 @@ std::string WithLimits(const char* text) {
   } kLimits[] = {{"{ID_LIMIT}", kArrayIdLimit},
                  {"{ID_MAX}", kArrayIdLimit - 1},
                  {"{MAX_GENERATE}", kMaxGenerate},
-                 {"{LIST_LIMIT}", 64},
+                 {"{LIST_LIMIT}", kListLimit},
                  {"{PATH_BYTES}", static_cast<int64_t>(kRegistryPathBytes)}};
   std::string out = text;
   for (const auto& limit : kLimits) {

@@ -27,10 +27,11 @@ bool ComponentIds(Session& s, const Args& args, std::string* error) {
   if (!isNull && r > 0) entries.count = static_cast<uint32_t>(r) < capacity ? r : capacity;
   entries.at = [&ids](size_t i) { return std::to_string(ids[i]); };
   const bool cut = !isNull && r > 0 && static_cast<uint32_t>(r) > capacity;
-  s.PrintAnswer("GetComponentIDs(" + std::string(isNull ? "null, " : "ids, ") +
-                  std::to_string(capacity) + ")",
-              r, cut ? (capacity > 0 ? "ids holds " + std::to_string(capacity) : "nothing written") : "",
-              &entries);
+  s.PrintAnswer(
+      "GetComponentIDs(" + std::string(isNull ? "null, " : "ids, ") + std::to_string(capacity) +
+          ")",
+      r, cut ? (capacity > 0 ? "ids holds " + std::to_string(capacity) : "nothing written") : "",
+      &entries);
   return true;
 }
 
@@ -77,8 +78,8 @@ bool SetFactory(Session& s, const Args& args, std::string* error) {
   }
   s.Flush();
   void* r = s.exports().SetFactoryHandle(handle);
-  s.Print("SetFactoryHandle(" + shown + ") = " +
-        (r == handle ? (handle ? "the same handle" : "null") : "another handle") + "\n");
+  s.Print("SetFactoryHandle(" + shown +
+          ") = " + (r == handle ? (handle ? "the same handle" : "null") : "another handle") + "\n");
   return true;
 }
 
@@ -114,7 +115,7 @@ bool SetDllSafe(Session& s, const Args& args, std::string* error) {
   int32_t r = s.exports().PavexSetDllSafe(value);
   s.set_dllSafe(value);
   s.PrintAnswer("PavexSetDllSafe(" + std::to_string(value) + ")", r,
-              BriefMeaning(*s.mode().command, 0, r));
+                BriefMeaning(*s.mode().command, 0, r));
   return true;
 }
 

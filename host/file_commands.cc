@@ -37,12 +37,12 @@ bool Save(Session& s, const Args& args, std::string* error) {
     }
   }
   const std::string name = c->name.empty() ? "tree" : c->name;
-  std::string text = "# The tree of " + s.Label(*c) + " as save wrote it: component " +
-                     std::to_string(c->componentId) + ", " + Nodes(count) + ".\n" +
-                     "# 'load FILE as NAME' rebuilds it into a new component NAME; 'source FILE'\n" +
-                     "# into one named " + name + ".\n" + "create " +
-                     std::to_string(c->componentId) + " " + std::to_string(c->creatorId) + " as " +
-                     name + "\n";
+  std::string text =
+      "# The tree of " + s.Label(*c) + " as save wrote it: component " +
+      std::to_string(c->componentId) + ", " + Nodes(count) + ".\n" +
+      "# 'load FILE as NAME' rebuilds it into a new component NAME; 'source FILE'\n" +
+      "# into one named " + name + ".\n" + "create " + std::to_string(c->componentId) + " " +
+      std::to_string(c->creatorId) + " as " + name + "\n";
   if (count > 0) {
     text += "set-root " + name + " " + std::to_string(root) + "\n";
     // Each parent's children in walk order, which is their order under it;
@@ -118,7 +118,8 @@ bool Load(Session& s, const Args& args, std::string* error) {
   int32_t root = 0;
   int32_t count = c->object->GetAllNodes(&root, nullptr, 0);
   s.Print("#" + std::to_string(c->number) + " " + name + ": loaded " + args[0].raw +
-        ", component " + std::to_string(c->componentId) + ", " + Nodes(count) + (count > 0 ? ", root " + std::to_string(root) : std::string()) + "\n");
+          ", component " + std::to_string(c->componentId) + ", " + Nodes(count) +
+          (count > 0 ? ", root " + std::to_string(root) : std::string()) + "\n");
   return true;
 }
 

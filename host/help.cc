@@ -259,8 +259,8 @@ const char kManTail[] =
 }  // namespace
 
 std::string Interpreter::ManPage() {
-  std::string out = ".TH RODAROVE\\-HOST 1 \"\" \"rodarove " RODAROVE_VERSION_STRING
-                    "\" \"User Commands\"\n";
+  std::string out =
+      ".TH RODAROVE\\-HOST 1 \"\" \"rodarove " RODAROVE_VERSION_STRING "\" \"User Commands\"\n";
   out += kManHead;
   out += ".SH COMMANDS\n";
   out += TroffLine(WithLimits(

@@ -118,9 +118,10 @@ namespace {
 
 std::string LastErrorText(DWORD code) {
   char text[256] = {};
-  DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
-                           0, text, sizeof text, nullptr);
-  while (n > 0 && (text[n - 1] == '\n' || text[n - 1] == '\r' || text[n - 1] == '.')) text[--n] = '\0';
+  DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                           code, 0, text, sizeof text, nullptr);
+  while (n > 0 && (text[n - 1] == '\n' || text[n - 1] == '\r' || text[n - 1] == '.'))
+    text[--n] = '\0';
   return n > 0 ? std::string(text, n) : "error " + std::to_string(code);
 }
 
@@ -147,8 +148,8 @@ bool ReplaceFileContents(const std::string& path, const std::string& text, std::
   }
   if (error == 0 && !FlushFileBuffers(file)) error = GetLastError();
   if (!CloseHandle(file) && error == 0) error = GetLastError();
-  if (error == 0 &&
-      !MoveFileExA(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  if (error == 0 && !MoveFileExA(temp.c_str(), path.c_str(),
+                                 MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     error = GetLastError();
   }
   if (error != 0) {
@@ -183,8 +184,10 @@ void* OpenLibrary(const std::string& path, std::string* error) {
     *error = why != nullptr ? why : "dlopen failed";
     // dlopen looks a name without a slash up on the library path only.
     if (path.find('/') == std::string::npos && access(path.c_str(), F_OK) == 0) {
-      *error += " (a name without a directory is looked up on the library path; for the file "
-                "here, write './" + path + "')";
+      *error +=
+          " (a name without a directory is looked up on the library path; for the file "
+          "here, write './" +
+          path + "')";
     }
   }
   return library;
@@ -301,7 +304,8 @@ bool IsAbsolutePath(const std::string& path) { return !path.empty() && path[0] =
 PathKind KindOfModulePath(const std::string& path) {
   const std::string full = IsAbsolutePath(path) ? path : ExecutableDirectory() + "/" + path;
   struct stat st;
-  if (stat(full.c_str(), &st) != 0) return errno == ENOENT || errno == ENOTDIR ? PathKind::kMissing : PathKind::kOther;
+  if (stat(full.c_str(), &st) != 0)
+    return errno == ENOENT || errno == ENOTDIR ? PathKind::kMissing : PathKind::kOther;
   return S_ISREG(st.st_mode) ? PathKind::kFile : PathKind::kOther;
 }
 

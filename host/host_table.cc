@@ -22,7 +22,7 @@ void AddHostCommands(std::vector<Command>* table) {
        kExport, SetRegistry,
        {{0, kAnyLow, kAnyHigh, "0", nullptr,
          "always 0; the path is stored, or emptied for null or a path of 260 "
-     "characters or more"}}},
+         "characters or more"}}},
       {"set-factory", "PATH|none", 1, 1, -1, "SetFactoryHandle", Group::kExports,
        "hand over a factory library",
        "Loads the library at PATH and hands its handle to the module, which then uses it "
@@ -67,8 +67,8 @@ void AddHostCommands(std::vector<Command>* table) {
        0, Dot, {}},
       {"limit", "[N|all]", 0, 1, -1, "", Group::kViews,
        "how many entries a list shows",
-       "Sets how many entries a list shows before '... and N more' ({LIST_LIMIT} at first); all shows "
-       "every entry. --all added to one command shows all of its entries.",
+       "Sets how many entries a list shows before '... and N more' ({LIST_LIMIT} at first); "
+       "all shows every entry. --all added to one command shows all of its entries.",
        "> limit 2\nlists show at most 2 entries\n> path-to-root m 4\nm.GetPathToRoot(4, buffer, "
        "3) = 3: 4 2 ... and 1 more (--all shows them)\n",
        0, Limit, {}},
@@ -144,7 +144,7 @@ void AddHostCommands(std::vector<Command>* table) {
        "> echo hello\nhello\n",
        0, Echo, {}},
       {"help", "[all|COMMAND]", 0, 1, -1, "", Group::kSession,
-       "the commands by group, all of them, or one in full",
+       "commands by group, all, or one in full",
        "Without a word, names the commands by group on one screen. 'help all' gives every "
        "command with what it does, and how words, IDs and lists are read; 'help COMMAND' "
        "gives one command in full: its slot or export, its arguments, what each result "

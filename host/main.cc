@@ -146,8 +146,8 @@ int main(int argc, char** argv) {
       // Ctrl-C drops the line being typed or stops a long command; it never
       // ends the session, so no component is lost to it.
       rodarove_host::CatchInterrupts();
-      reader = rodarove_host::NewTerminalReader(kPrompt, HistoryPath(),
-                                                Interpreter::CommandNames());
+      reader =
+          rodarove_host::NewTerminalReader(kPrompt, HistoryPath(), Interpreter::CommandNames());
       std::printf("rodarove-host: type 'help' for the commands, 'quit' to end.\n");
     } else {
       reader = rodarove_host::NewStreamReader(input, interactive ? kPrompt : "");

@@ -102,7 +102,8 @@ bool Time(Session& s, const Args& args, std::string* error) {
   }
   auto end = std::chrono::steady_clock::now();
   if (status == Session::Status::kError) {
-    if (counted) *error = "run " + std::to_string(done) + " of " + std::to_string(runs) + ": " + *error;
+    if (counted)
+      *error = "run " + std::to_string(done) + " of " + std::to_string(runs) + ": " + *error;
     return false;
   }
   const double seconds = std::chrono::duration<double>(end - start).count();
@@ -145,10 +146,11 @@ bool Generate(Session& s, const Args& args, std::string* error) {
     if (tree->AppendChild(k, (k - 2) / fanout + 1) == 1) ++done;
   }
   const std::string range = "for k = 2.." + std::to_string(count) + ": ";
-  const std::string stopped = k <= count ? "stopped by Ctrl-C before k = " + std::to_string(k) + "; " : "";
+  const std::string stopped =
+      k <= count ? "stopped by Ctrl-C before k = " + std::to_string(k) + "; " : "";
   s.Print(s.Label(*c) + ".SetRoot(1) = " + std::to_string(set) + "; AppendChild(k, (k-2)/" +
-        std::to_string(fanout) + "+1) " + range + stopped + std::to_string(done) + " done, " +
-        std::to_string(k - 2 - done) + " refused\n");
+          std::to_string(fanout) + "+1) " + range + stopped + std::to_string(done) + " done, " +
+          std::to_string(k - 2 - done) + " refused\n");
   s.answer().kind = Answer::kNumber;
   s.answer().value = done;
   return true;
@@ -170,13 +172,14 @@ bool AppendChildren(Session& s, const Args& args, std::string* error) {
   s.answer().value = done;
   if (s.mode().quiet) return true;
   std::string line = s.Label(*c) + ".AppendChild(k, " + std::to_string(parent) + ") for k =";
-  const size_t shown = s.mode().showAll || s.limit() < 0 || ids.size() <= static_cast<size_t>(s.limit())
-                           ? ids.size()
-                           : static_cast<size_t>(s.limit());
+  const size_t shown =
+      s.mode().showAll || s.limit() < 0 || ids.size() <= static_cast<size_t>(s.limit())
+          ? ids.size()
+          : static_cast<size_t>(s.limit());
   for (size_t i = 0; i < shown; ++i) line += " " + std::to_string(ids[i]);
   if (shown < ids.size()) line += " ... and " + std::to_string(ids.size() - shown) + " more";
   s.Print(line + ": " + std::to_string(done) + " done, " +
-        std::to_string(static_cast<int64_t>(ids.size()) - done) + " refused\n");
+          std::to_string(static_cast<int64_t>(ids.size()) - done) + " refused\n");
   return true;
 }
 
@@ -237,10 +240,11 @@ bool ExpectList(Session& s, const Args& args, std::string* error) {
   } else {
     size_t i = 0;
     while (i < want.size() && i < got.size() && want[i] == got[i]) ++i;
-    *error = "expected " + EntryCount(want.size()) + ", got " + EntryCount(got.size()) + "; entry " +
-             std::to_string(i + 1) + " is " +
+    *error = "expected " + EntryCount(want.size()) + ", got " + EntryCount(got.size()) +
+             "; entry " + std::to_string(i + 1) + " is " +
              (i < got.size() ? "'" + ShortWord(got[i]) + "'" : std::string("missing")) +
-             ", expected " + (i < want.size() ? "'" + ShortWord(want[i]) + "'" : std::string("none"));
+             ", expected " +
+             (i < want.size() ? "'" + ShortWord(want[i]) + "'" : std::string("none"));
   }
   *error += " from '" + CommandText(command) + "'";
   return false;

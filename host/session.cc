@@ -268,8 +268,7 @@ bool Session::ReadComponent(const Token& token, Component** component, std::stri
   return false;
 }
 
-bool Session::ReadBuffer(const Token& token, bool* isNull, int32_t* capacity,
-                         std::string* error) {
+bool Session::ReadBuffer(const Token& token, bool* isNull, int32_t* capacity, std::string* error) {
   if (!token.quoted && token.text == "null") {
     *isNull = true;
     *capacity = 0;

@@ -24,6 +24,9 @@ namespace rodarove_host {
 struct Command;
 using Args = std::vector<Token>;
 
+// The entries a list shows until the limit command changes it.
+constexpr int64_t kListLimit = 64;
+
 struct Component {
   int number;
   std::string name;
@@ -147,15 +150,15 @@ class Session {
   std::set<std::string> releasedNames_;
   int nextNumber_ = 1;
   int32_t dllSafe_ = 1;  // the last value given to PavexSetDllSafe
-  int64_t limit_ = 64;
+  int64_t limit_ = kListLimit;
   std::string pending_;
   std::string rawLine_;
   std::map<std::string, std::string> variables_;
   Mode mode_;
   Answer answer_;
-  int depth_ = 0;             // files being run by source or load
-  bool quit_ = false;         // a file asked to end the session
-  bool locatedError_ = false; // the error names the file line it came from
+  int depth_ = 0;              // files being run by source or load
+  bool quit_ = false;          // a file asked to end the session
+  bool locatedError_ = false;  // the error names the file line it came from
 };
 
 }  // namespace rodarove_host

@@ -96,8 +96,8 @@ bool Create(Session& s, const Args& args, std::string* error) {
     *error = "a component named '" + name + "' exists already";
     return false;
   }
-  std::string call = "CreateComponent(" + std::to_string(componentId) + ", " +
-                     std::to_string(creatorId) + ")";
+  std::string call =
+      "CreateComponent(" + std::to_string(componentId) + ", " + std::to_string(creatorId) + ")";
   s.Flush();
   IComponent* object = s.exports().CreateComponent(componentId, creatorId);
   if (object == nullptr) {
@@ -106,7 +106,7 @@ bool Create(Session& s, const Args& args, std::string* error) {
     const bool registered = (", " + classes + ",").find(", " + id + ",") != std::string::npos;
     // The module's last message of a failed creation has no line end.
     s.Print("\n" + call + " = null (" +
-          (registered ? "the class did not make one" : "not a class of the module") + ")\n");
+            (registered ? "the class did not make one" : "not a class of the module") + ")\n");
     s.answer().kind = Answer::kNull;
     if (s.mode().expecting) return true;
     *error = "no component made; the module makes classes " + classes;
@@ -126,15 +126,9 @@ bool ComponentSlot(Session& s, const Args& args, std::string* error) {
   ITreeComponent* t = c->object;
   std::string head = s.Label(*c) + "." + s.mode().command->call + "(";
   switch (s.mode().command->slot) {
-    case kSlotGetComponentID:
-      s.PrintAnswer(head + ")", t->GetComponentID(), "");
-      break;
-    case kSlotGetVersion:
-      s.PrintAnswer(head + ")", t->GetVersion(), "");
-      break;
-    case kSlotGetAutoFree:
-      s.PrintAnswer(head + ")", t->GetAutoFree(), "");
-      break;
+    case kSlotGetComponentID: s.PrintAnswer(head + ")", t->GetComponentID(), ""); break;
+    case kSlotGetVersion: s.PrintAnswer(head + ")", t->GetVersion(), ""); break;
+    case kSlotGetAutoFree: s.PrintAnswer(head + ")", t->GetAutoFree(), ""); break;
     default: {
       int32_t value = 0;
       if (!s.ReadInt32(args[1], "VALUE", &value, error)) return false;
@@ -218,7 +212,8 @@ bool GetRootSlot(Session& s, const Args& args, std::string* error) {
   int32_t r = c->object->GetRoot(&out);
   Entries entries;
   if (r == 1) entries.lead = std::to_string(out);
-  s.PrintAnswer(s.Label(*c) + ".GetRoot()", r, BriefMeaning(*s.mode().command, c->componentId, r), &entries);
+  s.PrintAnswer(s.Label(*c) + ".GetRoot()", r, BriefMeaning(*s.mode().command, c->componentId, r),
+                &entries);
   return true;
 }
 
@@ -240,7 +235,7 @@ bool LinkSlot(Session& s, const Args& args, std::string* error) {
   Entries entries;
   if (r == 1) entries.lead = std::to_string(out);
   s.PrintAnswer(s.Label(*c) + "." + s.mode().command->call + "(" + std::to_string(id) + ")", r,
-              BriefMeaning(*s.mode().command, c->componentId, r), &entries);
+                BriefMeaning(*s.mode().command, c->componentId, r), &entries);
   return true;
 }
 
@@ -274,11 +269,12 @@ bool ListSlot(Session& s, const Args& args, std::string* error) {
   Entries entries;
   entries.count = Written(passed, capacity, r);
   entries.at = [&buffer](size_t i) { return std::to_string(buffer[i]); };
-  s.PrintAnswer(s.Label(*c) + "." + s.mode().command->call + "(" +
-                  (atDepth ? std::to_string(depth) + ", " : std::string()) + std::to_string(id) +
-                  ", " + BufferArgs(passed, capacity) + ")",
-              r, ListMeaning(BriefMeaning(*s.mode().command, c->componentId, r), passed, capacity, r),
-              &entries);
+  s.PrintAnswer(
+      s.Label(*c) + "." + s.mode().command->call + "(" +
+          (atDepth ? std::to_string(depth) + ", " : std::string()) + std::to_string(id) + ", " +
+          BufferArgs(passed, capacity) + ")",
+      r, ListMeaning(BriefMeaning(*s.mode().command, c->componentId, r), passed, capacity, r),
+      &entries);
   return true;
 }
 
@@ -312,12 +308,12 @@ bool PairSlot(Session& s, const Args& args, std::string* error) {
   entries.at = [&pairs](size_t i) {
     return "(" + std::to_string(pairs[i].id) + "," + std::to_string(pairs[i].parent) + ")";
   };
-  s.PrintAnswer(s.Label(*c) + "." + s.mode().command->call + "(" +
-                  (all ? std::string("root, ") : std::to_string(id) + ", ") +
-                  BufferArgs(passed, capacity) + ")",
-              r,
-              ListMeaning(BriefMeaning(*s.mode().command, c->componentId, r), passed, capacity, count),
-              &entries);
+  s.PrintAnswer(
+      s.Label(*c) + "." + s.mode().command->call + "(" +
+          (all ? std::string("root, ") : std::to_string(id) + ", ") + BufferArgs(passed, capacity) +
+          ")",
+      r, ListMeaning(BriefMeaning(*s.mode().command, c->componentId, r), passed, capacity, count),
+      &entries);
   return true;
 }
 
@@ -341,8 +337,8 @@ bool Registry(Session& s, const Args& args, std::string* error) {
   // Filled with a byte no copy leaves, so an untouched buffer shows.
   std::vector<char> buffer(capacity > 0 ? static_cast<size_t>(capacity) : 1, '\x7f');
   c->object->GetDllRegistry(path, buffer.data(), capacity);
-  std::string line = s.Label(*c) + ".GetDllRegistry(" + shownPath + ", buffer, " +
-                     std::to_string(capacity) + ")";
+  std::string line =
+      s.Label(*c) + ".GetDllRegistry(" + shownPath + ", buffer, " + std::to_string(capacity) + ")";
   const char* end = static_cast<const char*>(std::memchr(buffer.data(), '\0', buffer.size()));
   if (end == nullptr || capacity <= 0) {
     line += ": buffer untouched";

@@ -48,7 +48,7 @@ void AddSlotCommands(std::vector<Command>* table) {
        0, ComponentSlot,
        {{0, kAnyLow, kAnyHigh, "N", nullptr,
          "the value stored by set-auto-free (0 at first); free-map releases C "
-     "when it is not 0"}}},
+         "when it is not 0"}}},
       {"set-auto-free", "C VALUE", 2, 2, 4, "SetAutoFree", Group::kComponents,
        "slot 4: not 0 lets free-map release C",
        "Stores VALUE; free-map releases every component whose value is not 0.",
@@ -78,7 +78,7 @@ void AddSlotCommands(std::vector<Command>* table) {
          "refused: the tree has a root already"},
         {837, 0, 0, "0", "refused",
          "refused: the tree has a root already, or ID is 0, a node already, or "
-     "{ID_LIMIT} or more (negative IDs count as more)"}}},
+         "{ID_LIMIT} or more (negative IDs count as more)"}}},
       {"append", "C NEW PARENT", 3, 3, 9, "AppendChild", Group::kEdits,
        "slot 9: NEW as PARENT's last child",
        "Adds node NEW as the last child of PARENT. In 114 any 32-bit value is an ID; 837 "
@@ -93,9 +93,9 @@ void AddSlotCommands(std::vector<Command>* table) {
          "refused: NEW is a node already, or PARENT is not a node"},
         {837, 0, 0, "0", "refused",
          "refused: NEW is 0, a node already, PARENT itself, or {ID_LIMIT} or "
-     "more; or PARENT is 0 or not below the slot count (it need not be a "
-     "node), or, when PARENT has children, is not a node; or NEW would "
-     "become its own ancestor (a removed node's children still name it)"}}},
+         "more; or PARENT is 0 or not below the slot count (it need not be a "
+         "node), or, when PARENT has children, is not a node; or NEW would "
+         "become its own ancestor (a removed node's children still name it)"}}},
       {"prepend", "C NEW PARENT", 3, 3, 10, "PrependChild", Group::kEdits,
        "slot 10: NEW as PARENT's first child",
        "Adds node NEW as the first child of PARENT. IDs as for append: 837 takes 1 to "
@@ -108,9 +108,9 @@ void AddSlotCommands(std::vector<Command>* table) {
          "refused: NEW is a node already, or PARENT is not a node"},
         {837, 0, 0, "0", "refused",
          "refused: NEW is 0, a node already, PARENT itself, or {ID_LIMIT} or "
-     "more; or PARENT is 0 or not below the slot count (it need not be a "
-     "node), or, when PARENT has children, is not a node; or NEW would "
-     "become its own ancestor (a removed node's children still name it)"}}},
+         "more; or PARENT is 0 or not below the slot count (it need not be a "
+         "node), or, when PARENT has children, is not a node; or NEW would "
+         "become its own ancestor (a removed node's children still name it)"}}},
       {"insert-after", "C NEW PARENT REF", 4, 4, 11, "InsertAfter", Group::kEdits,
        "slot 11: NEW right after REF",
        "Adds node NEW under PARENT right after its child REF. 837 takes NEW from 1 to "
@@ -121,8 +121,8 @@ void AddSlotCommands(std::vector<Command>* table) {
          "done"},
         {0, 0, 0, "0", "refused",
          "refused: NEW is a node already, PARENT is not a node, or REF is not "
-     "PARENT's child; 837 also refuses NEW 0, NEW {ID_LIMIT} or more, "
-     "and a NEW that would become its own ancestor"}}},
+         "PARENT's child; 837 also refuses NEW 0, NEW {ID_LIMIT} or more, "
+         "and a NEW that would become its own ancestor"}}},
       {"insert-before", "C NEW PARENT REF", 4, 4, 12, "InsertBefore", Group::kEdits,
        "slot 12: NEW right before REF",
        "Adds node NEW under PARENT right before its child REF. 837 takes NEW from 1 to "
@@ -133,8 +133,8 @@ void AddSlotCommands(std::vector<Command>* table) {
          "done"},
         {0, 0, 0, "0", "refused",
          "refused: NEW is a node already, PARENT is not a node, or REF is not "
-     "PARENT's child; 837 also refuses NEW 0, NEW {ID_LIMIT} or more, "
-     "and a NEW that would become its own ancestor"}}},
+         "PARENT's child; 837 also refuses NEW 0, NEW {ID_LIMIT} or more, "
+         "and a NEW that would become its own ancestor"}}},
       {"clear", "C", 1, 1, 13, "Clear", Group::kEdits,
        "slot 13: empty the tree",
        "Empties the tree; 837 keeps its slot array at the size it has grown to.",
@@ -153,10 +153,10 @@ void AddSlotCommands(std::vector<Command>* table) {
          "ID is not a node"},
         {114, 1, kAnyHigh, "N", "nodes removed",
          "the number of nodes removed: ID and its whole subtree (all nodes for "
-     "the root)"},
+         "the root)"},
         {837, 1, 1, "1", nullptr,
          "done: ID alone is removed; its children stay nodes that still name ID "
-     "as their parent"}}},
+         "as their parent"}}},
       {"move-first", "C ID NEWPARENT", 3, 3, 26, "MoveToFirstChild", Group::kEdits,
        "slot 26: ID as NEWPARENT's first child",
        "Moves ID with its subtree.",
@@ -166,7 +166,7 @@ void AddSlotCommands(std::vector<Command>* table) {
          "done"},
         {0, 0, 0, "0", "refused",
          "refused: ID is not a node or is the root, NEWPARENT is not a node or "
-     "lies in ID's subtree"}}},
+         "lies in ID's subtree"}}},
       {"move-last", "C ID NEWPARENT", 3, 3, 27, "MoveToLastChild", Group::kEdits,
        "slot 27: ID as NEWPARENT's last child",
        "Moves ID with its subtree.",
@@ -176,7 +176,7 @@ void AddSlotCommands(std::vector<Command>* table) {
          "done"},
         {0, 0, 0, "0", "refused",
          "refused: ID is not a node or is the root, NEWPARENT is not a node or "
-     "lies in ID's subtree"}}},
+         "lies in ID's subtree"}}},
       {"move-before", "C ID REF", 3, 3, 28, "MoveBefore", Group::kEdits,
        "slot 28: ID right before REF",
        "Moves ID with its subtree under REF's parent, right before REF.",
@@ -186,7 +186,7 @@ void AddSlotCommands(std::vector<Command>* table) {
          "done"},
         {0, 0, 0, "0", "refused",
          "refused: ID is not a node or is the root, REF is not a node, is the "
-     "root, or lies in ID's subtree"}}},
+         "root, or lies in ID's subtree"}}},
       {"move-after", "C ID REF", 3, 3, 29, "MoveAfter", Group::kEdits,
        "slot 29: ID right after REF",
        "Moves ID with its subtree under REF's parent, right after REF.",
@@ -196,7 +196,7 @@ void AddSlotCommands(std::vector<Command>* table) {
          "done"},
         {0, 0, 0, "0", "refused",
          "refused: ID is not a node or is the root, REF is not a node, is the "
-     "root, or lies in ID's subtree"}}},
+         "root, or lies in ID's subtree"}}},
       {"is-leaf", "C ID", 2, 2, 6, "IsLeaf", Group::kLookups,
        "slot 6: is ID a node without children",
        "",
@@ -226,7 +226,7 @@ void AddSlotCommands(std::vector<Command>* table) {
          "ID's parent is not PARENT, or ID is not a node"},
         {837, 0, 0, "0", "not its child",
          "ID's parent link does not name PARENT (837 reads the link of any ID in "
-     "range: a removed node still names its old parent)"}}},
+         "range: a removed node still names its old parent)"}}},
       {"root", "C", 1, 1, 15, "GetRoot", Group::kLookups,
        "slot 15: the root",
        "",
@@ -319,7 +319,7 @@ void AddSlotCommands(std::vector<Command>* table) {
        kListsEntries, ListSlot,
        {{0, 1, kAnyHigh, "N", nullptr,
          "the number of nodes from ID up to the root (837: up to the first ID "
-     "above that is not a node, which is listed last)"},
+         "above that is not a node, which is listed last)"},
         {0, -1, -1, "-1", "not a node",
          "ID is not a node"}}},
       {"siblings", "C ID [CAP|null]", 2, 3, 23, "GetSiblings", Group::kLists,
@@ -352,7 +352,7 @@ void AddSlotCommands(std::vector<Command>* table) {
        kListsEntries, PairSlot,
        {{0, 1, kAnyHigh, "N", nullptr,
          "the number of nodes the root reaches, root included: the root, then a "
-     "(node,parent) pair for each other node"},
+         "(node,parent) pair for each other node"},
         {0, 0, 0, "0", "no root",
          "the tree has no root"}}},
       {"siblings-with-self", "C ID [CAP|null]", 2, 3, 32, "GetSiblingsWithSelf", Group::kLists,

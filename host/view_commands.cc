@@ -10,9 +10,8 @@ bool List(Session& s, const Args&, std::string*) {
   if (s.components().empty()) s.Print("(no components)\n");
   for (const auto& entry : s.components()) {
     const Component& c = entry.second;
-    s.Print("#" + std::to_string(c.number) + (c.name.empty() ? "" : " " + c.name) +
-          ": component " + std::to_string(c.componentId) + ", creator " +
-          std::to_string(c.creatorId) + "\n");
+    s.Print("#" + std::to_string(c.number) + (c.name.empty() ? "" : " " + c.name) + ": component " +
+            std::to_string(c.componentId) + ", creator " + std::to_string(c.creatorId) + "\n");
   }
   return true;
 }
@@ -70,6 +69,5 @@ bool Limit(Session& s, const Args& args, std::string* error) {
                           (limit == 1 ? " entry\n" : " entries\n"));
   return true;
 }
-
 
 }  // namespace rodarove_host
