@@ -31,6 +31,30 @@ size_t Distance(const std::string& a, const std::string& b, size_t limit) {
   return std::min(d[n][m], limit + 1);
 }
 
+// The commands named like word, in table order; empty when none is near or
+// too many are.
+std::vector<std::string> NearestCommands(const std::string& word) {
+  // Words this far from a command, or further, suggest nothing.
+  const size_t limit = word.size() <= 3 ? 1 : 2;
+  size_t best = limit + 1;
+  std::vector<std::string> nearest;
+  for (const Command& c : Commands()) {
+    if (*c.summary == '\0') continue;  // an alias
+    const std::string name = c.name;
+    size_t d = Distance(word, name, limit);
+    // A beginning of three letters or more is as near as one edit.
+    if (d > 1 && word.size() >= 3 && name.compare(0, word.size(), word) == 0) d = 1;
+    if (d == 0 || d > best) continue;
+    if (d < best) {
+      best = d;
+      nearest.clear();
+    }
+    nearest.push_back(name);
+  }
+  if (nearest.size() > 4) nearest.clear();  // too many to be a hint
+  return nearest;
+}
+
 }  // namespace
 
 const std::vector<Command>& Commands() {
@@ -53,28 +77,6 @@ const Command* FindCommand(const std::string& name) {
   }();
   auto it = byName.find(name);
   return it != byName.end() ? it->second : nullptr;
-}
-
-std::vector<std::string> NearestCommands(const std::string& word) {
-  // Words this far from a command, or further, suggest nothing.
-  const size_t limit = word.size() <= 3 ? 1 : 2;
-  size_t best = limit + 1;
-  std::vector<std::string> nearest;
-  for (const Command& c : Commands()) {
-    if (*c.summary == '\0') continue;  // an alias
-    const std::string name = c.name;
-    size_t d = Distance(word, name, limit);
-    // A beginning of three letters or more is as near as one edit.
-    if (d > 1 && word.size() >= 3 && name.compare(0, word.size(), word) == 0) d = 1;
-    if (d == 0 || d > best) continue;
-    if (d < best) {
-      best = d;
-      nearest.clear();
-    }
-    nearest.push_back(name);
-  }
-  if (nearest.size() > 4) nearest.clear();  // too many to be a hint
-  return nearest;
 }
 
 std::string SuggestionFor(const std::string& word) {
@@ -129,11 +131,6 @@ std::string BriefMeaning(const Command& c, int32_t componentId, int64_t value) {
     return m.brief != nullptr ? m.brief : "";
   }
   return "";
-}
-
-std::string BriefMeaning(const char* name, int32_t componentId, int64_t value) {
-  const Command* c = FindCommand(name);
-  return c != nullptr ? BriefMeaning(*c, componentId, value) : "";
 }
 
 }  // namespace rodarove_host

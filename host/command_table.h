@@ -75,10 +75,8 @@ struct Command {
 const std::vector<Command>& Commands();
 // The command named name, or null.
 const Command* FindCommand(const std::string& name);
-// The commands of the table named like word, nearest first: a command word
-// one or two edits away, or beginning with it; empty when none is near.
-std::vector<std::string> NearestCommands(const std::string& word);
-// What an error about the unknown command word adds: the nearest commands,
+// What an error about the unknown command word adds: the commands nearest
+// to it (one or two edits away, or beginning with it), as
 // " (did you mean 'append'?)", or " (try 'help')" when none is near.
 std::string SuggestionFor(const std::string& word);
 // The heading of a group in help.
@@ -89,8 +87,6 @@ std::string WithLimits(const char* text);
 // The few words printed after a result of command c in the given class, or
 // "" when the result needs none.
 std::string BriefMeaning(const Command& c, int32_t componentId, int64_t value);
-// The same for the command named name.
-std::string BriefMeaning(const char* name, int32_t componentId, int64_t value);
 
 // The rows of the table, by file: the components and their slots, and the
 // rest (exports, views, scripts, the session).
