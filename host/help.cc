@@ -198,7 +198,10 @@ std::string TroffLine(const std::string& text) {
   return line + "\n";
 }
 
+// No hyphenation: the page is full of options and command words that a
+// reader may copy.
 const char kManHead[] =
+    ".nh\n"
     ".SH NAME\n"
     "rodarove\\-host \\- load the rodarove module and drive it from a script or a prompt\n"
     ".SH SYNOPSIS\n"
