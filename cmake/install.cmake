@@ -4,7 +4,9 @@
 #   bin/rodarove.dll         the module (Windows), with lib/rodarove.lib, an
 #                            import library for Visual C++ and GNU linkers,
 #                            and lib/rodarove.def
-#   bin/rodarove-host        the host program (host/CMakeLists.txt)
+#   bin/rodarove-host        the host program (host/CMakeLists.txt), with its
+#                            manual page share/man/man1/rodarove-host.1.gz
+#                            (Linux)
 #   lib/cmake/rodarove/      the CMake package: rodarove::rodarove links the
 #                            module, rodarove::headers is for run-time loading
 #   lib/pkgconfig/rodarove.pc

@@ -1,5 +1,6 @@
 #include "host/host_platform.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -7,12 +8,17 @@
 
 #if defined(_WIN32)
 #include <io.h>
+#include <sys/stat.h>
 #include <windows.h>
 #else
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <limits.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
 #endif
 
 namespace rodarove_host {
@@ -108,6 +114,67 @@ bool InterruptArrives(int ms) {
   return InterruptPending();
 }
 
+namespace {
+
+std::string LastErrorText(DWORD code) {
+  char text[256] = {};
+  DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                           code, 0, text, sizeof text, nullptr);
+  while (n > 0 && (text[n - 1] == '\n' || text[n - 1] == '\r' || text[n - 1] == '.'))
+    text[--n] = '\0';
+  return n > 0 ? std::string(text, n) : "error " + std::to_string(code);
+}
+
+}  // namespace
+
+bool ReplaceFileContents(const std::string& path, const std::string& text, std::string* why) {
+  const std::string temp = path + ".new-" + std::to_string(GetCurrentProcessId());
+  HANDLE file = CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    *why = LastErrorText(GetLastError());
+    return false;
+  }
+  DWORD error = 0;
+  size_t done = 0;
+  while (error == 0 && done < text.size()) {
+    DWORD chunk = static_cast<DWORD>(std::min<size_t>(text.size() - done, 1u << 30));
+    DWORD written = 0;
+    if (!WriteFile(file, text.data() + done, chunk, &written, nullptr) || written == 0) {
+      error = GetLastError();
+      if (error == 0) error = ERROR_WRITE_FAULT;
+    }
+    done += written;
+  }
+  if (error == 0 && !FlushFileBuffers(file)) error = GetLastError();
+  if (!CloseHandle(file) && error == 0) error = GetLastError();
+  if (error == 0 && !MoveFileExA(temp.c_str(), path.c_str(),
+                                 MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    error = GetLastError();
+  }
+  if (error != 0) {
+    DeleteFileA(temp.c_str());
+    *why = LastErrorText(error);
+    return false;
+  }
+  return true;
+}
+
+bool IsAbsolutePath(const std::string& path) {
+  return path.find(':') != std::string::npos || (!path.empty() && path[0] == '\\');
+}
+
+PathKind KindOfModulePath(const std::string& path) {
+  const std::string full = IsAbsolutePath(path) ? path : ExecutableDirectory() + "\\" + path;
+  DWORD attributes = GetFileAttributesA(full.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? PathKind::kMissing
+                                                                          : PathKind::kOther;
+  }
+  return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? PathKind::kOther : PathKind::kFile;
+}
+
 #else
 
 void* OpenLibrary(const std::string& path, std::string* error) {
@@ -115,6 +182,13 @@ void* OpenLibrary(const std::string& path, std::string* error) {
   if (library == nullptr && error != nullptr) {
     const char* why = dlerror();
     *error = why != nullptr ? why : "dlopen failed";
+    // dlopen looks a name without a slash up on the library path only.
+    if (path.find('/') == std::string::npos && access(path.c_str(), F_OK) == 0) {
+      *error +=
+          " (a name without a directory is looked up on the library path; for the file "
+          "here, write './" +
+          path + "')";
+    }
   }
   return library;
 }
@@ -164,6 +238,76 @@ void CatchInterrupts() {
 }
 
 bool InterruptArrives(int) { return InterruptPending(); }
+
+namespace {
+
+// Writes all of text to fd; 0, or the errno of the failure.
+int WriteAll(int fd, const std::string& text) {
+  size_t done = 0;
+  while (done < text.size()) {
+    ssize_t n = write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return n < 0 ? errno : EIO;
+    done += static_cast<size_t>(n);
+  }
+  return 0;
+}
+
+}  // namespace
+
+bool ReplaceFileContents(const std::string& path, const std::string& text, std::string* why) {
+  std::string target = path;
+  struct stat old;
+  bool exists = stat(path.c_str(), &old) == 0;
+  if (exists && !S_ISREG(old.st_mode)) {
+    // Not a file (a device, a pipe, a directory): write in place, or fail.
+    int fd = open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    int err = fd < 0 ? errno : WriteAll(fd, text);
+    if (fd >= 0 && close(fd) != 0 && err == 0) err = errno;
+    if (err != 0) *why = std::strerror(err);
+    return err == 0;
+  }
+  // A link to a file: the file is replaced, and the link stays.
+  if (exists) {
+    char* real = realpath(path.c_str(), nullptr);
+    if (real != nullptr) {
+      target = real;
+      std::free(real);
+    }
+  }
+  std::string temp;
+  int fd = -1;
+  for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+    temp = target + ".new-" + std::to_string(getpid()) + "-" + std::to_string(attempt);
+    fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EEXIST) break;
+  }
+  if (fd < 0) {
+    *why = std::strerror(errno);
+    return false;
+  }
+  if (exists) fchmod(fd, old.st_mode & 07777);
+  int err = WriteAll(fd, text);
+  if (err == 0 && fsync(fd) != 0) err = errno;
+  if (close(fd) != 0 && err == 0) err = errno;
+  if (err == 0 && rename(temp.c_str(), target.c_str()) != 0) err = errno;
+  if (err != 0) {
+    unlink(temp.c_str());
+    *why = std::strerror(err);
+    return false;
+  }
+  return true;
+}
+
+bool IsAbsolutePath(const std::string& path) { return !path.empty() && path[0] == '/'; }
+
+PathKind KindOfModulePath(const std::string& path) {
+  const std::string full = IsAbsolutePath(path) ? path : ExecutableDirectory() + "/" + path;
+  struct stat st;
+  if (stat(full.c_str(), &st) != 0)
+    return errno == ENOENT || errno == ENOTDIR ? PathKind::kMissing : PathKind::kOther;
+  return S_ISREG(st.st_mode) ? PathKind::kFile : PathKind::kOther;
+}
 
 #endif
 

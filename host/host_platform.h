@@ -9,6 +9,9 @@
 namespace rodarove_host {
 
 // Loads the library at path; null with *error set when it does not load.
+// A bare name is looked up as the system's loader does; when that fails and
+// the current directory holds a file of that name, *error says how to name
+// it.
 void* OpenLibrary(const std::string& path, std::string* error);
 void* LibrarySymbol(void* library, const char* name);
 void CloseLibrary(void* library);
@@ -24,6 +27,19 @@ std::string DefaultModulePath();
 
 // The directory part of path ("." when it has none).
 std::string DirectoryOf(const std::string& path);
+
+// Writes text as the whole of the file at path: into a new file beside it,
+// which then replaces it, so that a write that fails leaves the file as it
+// was. A path that names something other than a file (a device, a pipe)
+// is written in place. False with *why, the system's reason, on failure.
+bool ReplaceFileContents(const std::string& path, const std::string& text, std::string* why);
+
+// What the module finds at path, taken as it takes a relative path: in the
+// folder of the executable. kFile for a file it can read.
+enum class PathKind { kFile, kMissing, kOther };
+// True for a path the module takes as it is, not in the executable's folder.
+bool IsAbsolutePath(const std::string& path);
+PathKind KindOfModulePath(const std::string& path);
 
 // On Windows, makes text sent to OutputDebugStringA appear on standard
 // error; on POSIX the module writes there itself and this does nothing.

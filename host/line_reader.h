@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace rodarove_host {
 
@@ -29,10 +30,13 @@ std::unique_ptr<LineReader> NewPlainTerminalReader(const std::string& prompt);
 
 // The lines typed at the terminal, edited by the best means the build has:
 // on POSIX with libedit, keeping history in the file historyPath (none when
-// empty); otherwise as NewPlainTerminalReader. CatchInterrupts must have
-// run, so that Ctrl-C drops the line being typed.
+// empty) and completing the first word of a line from commands with Tab;
+// otherwise as NewPlainTerminalReader. CatchInterrupts must have run, so
+// that Ctrl-C drops the line being typed. The end of input (Ctrl-D) ends
+// the prompt's line.
 std::unique_ptr<LineReader> NewTerminalReader(const std::string& prompt,
-                                              const std::string& historyPath);
+                                              const std::string& historyPath,
+                                              const std::vector<std::string>& commands);
 
 // Whether NewTerminalReader edits lines itself, for the program's messages.
 bool EditsLines();

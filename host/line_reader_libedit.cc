@@ -12,6 +12,9 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
 
 #include "host/host_platform.h"
 #include "host/line_reader.h"
@@ -23,11 +26,36 @@ namespace {
 // Lines of history kept in memory and in the file.
 constexpr int kHistoryLines = 1000;
 
+// The words Tab completes at the start of a line.
+std::vector<std::string> completions;
+
+// Gives the completions of text one by one, state 0 first, then null.
+char* NextCompletion(const char* text, int state) {
+  static size_t next = 0;
+  if (state == 0) next = 0;
+  const size_t length = std::strlen(text);
+  while (next < completions.size()) {
+    const std::string& word = completions[next++];
+    if (word.compare(0, length, text) == 0) return strdup(word.c_str());
+  }
+  return nullptr;
+}
+
+// The first word of a line completes to a command; the others to file
+// names, as libedit does by default.
+char** Complete(const char* text, int start, int) {
+  if (start != 0) return nullptr;
+  return rl_completion_matches(text, NextCompletion);
+}
+
 class EditReader : public LineReader {
  public:
-  EditReader(const std::string& prompt, const std::string& historyPath)
+  EditReader(const std::string& prompt, const std::string& historyPath,
+             const std::vector<std::string>& commands)
       : prompt_(prompt), historyPath_(historyPath) {
+    completions = commands;
     rl_readline_name = "rodarove-host";
+    rl_attempted_completion_function = Complete;
     rl_instream = stdin;
     rl_outstream = stdout;
     using_history();
@@ -77,7 +105,12 @@ class EditReader : public LineReader {
     }
     sigprocmask(SIG_SETMASK, &original, nullptr);
     if (result != Result::kLine) return result;
-    if (ended_) return Result::kEnd;
+    if (ended_) {
+      // Ctrl-D at the prompt: what comes next starts on a line of its own.
+      std::fputs("\n", stdout);
+      std::fflush(stdout);
+      return Result::kEnd;
+    }
     *line = text_;
     Remember(text_);
     return Result::kLine;
@@ -117,8 +150,9 @@ EditReader* EditReader::reader_ = nullptr;
 }  // namespace
 
 std::unique_ptr<LineReader> NewTerminalReader(const std::string& prompt,
-                                              const std::string& historyPath) {
-  return std::unique_ptr<LineReader>(new EditReader(prompt, historyPath));
+                                              const std::string& historyPath,
+                                              const std::vector<std::string>& commands) {
+  return std::unique_ptr<LineReader>(new EditReader(prompt, historyPath, commands));
 }
 
 bool EditsLines() { return true; }

@@ -3,7 +3,8 @@
 
 namespace rodarove_host {
 
-std::unique_ptr<LineReader> NewTerminalReader(const std::string& prompt, const std::string&) {
+std::unique_ptr<LineReader> NewTerminalReader(const std::string& prompt, const std::string&,
+                                              const std::vector<std::string>&) {
   return NewPlainTerminalReader(prompt);
 }
 

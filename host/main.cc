@@ -63,6 +63,10 @@ int ParseArguments(int argc, char** argv, Options* options) {
     } else if (arg == "--help" || arg == "-h") {
       std::printf("%s\n%s", kUsage, rodarove_host::Interpreter::HelpText().c_str());
       return 0;
+    } else if (arg == "--man-page") {
+      // Not in the usage: the build writes the manual page (troff) with it.
+      std::fputs(rodarove_host::Interpreter::ManPage().c_str(), stdout);
+      return 0;
     } else if (arg == "--version") {
       std::printf("rodarove-host %s\n", RODAROVE_VERSION_STRING);
       return 0;
@@ -142,7 +146,8 @@ int main(int argc, char** argv) {
       // Ctrl-C drops the line being typed or stops a long command; it never
       // ends the session, so no component is lost to it.
       rodarove_host::CatchInterrupts();
-      reader = rodarove_host::NewTerminalReader(kPrompt, HistoryPath());
+      reader =
+          rodarove_host::NewTerminalReader(kPrompt, HistoryPath(), Interpreter::CommandNames());
       std::printf("rodarove-host: type 'help' for the commands, 'quit' to end.\n");
     } else {
       reader = rodarove_host::NewStreamReader(input, interactive ? kPrompt : "");

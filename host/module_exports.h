@@ -2,21 +2,22 @@
 #ifndef RODAROVE_HOST_MODULE_EXPORTS_H_
 #define RODAROVE_HOST_MODULE_EXPORTS_H_
 
-#include <cstdint>
 #include <string>
 
-#include "rodarove/tree_container.h"
+#include "rodarove/rodarove.h"
 
 namespace rodarove_host {
 
+// The exports as the public header declares them, calling convention and
+// all.
 struct ModuleExports {
-  IComponent* (*CreateComponent)(int32_t, uint32_t) = nullptr;
-  int32_t (*GetComponentIDs)(int32_t*, uint32_t) = nullptr;
-  int32_t (*SetDLLRegistry)(const char*) = nullptr;
-  void* (*SetFactoryHandle)(void*) = nullptr;
-  int32_t (*PavexDllCanUnloadNow)() = nullptr;
-  void (*PavexDllFreeMap)() = nullptr;
-  int32_t (*PavexSetDllSafe)(int32_t) = nullptr;
+  RodaroveCreateComponentFn CreateComponent = nullptr;
+  RodaroveGetComponentIDsFn GetComponentIDs = nullptr;
+  RodaroveSetDLLRegistryFn SetDLLRegistry = nullptr;
+  RodaroveSetFactoryHandleFn SetFactoryHandle = nullptr;
+  RodarovePavexDllCanUnloadNowFn PavexDllCanUnloadNow = nullptr;
+  RodarovePavexDllFreeMapFn PavexDllFreeMap = nullptr;
+  RodarovePavexSetDllSafeFn PavexSetDllSafe = nullptr;
 };
 
 // Loads the module at path and finds its seven exports. Returns the

@@ -2,7 +2,6 @@
 #include <cstring>
 
 #include "host/command_table.h"
-#include "host/interpreter.h"
 
 namespace rodarove_host {
 
@@ -54,20 +53,20 @@ std::string ListMeaning(const std::string& brief, bool passed, int32_t capacity,
 
 }  // namespace
 
-bool Interpreter::Create(const Args& args, std::string* error) {
+bool Create(Session& s, const Args& args, std::string* error) {
   int32_t componentId = 0;
   const std::string& cls = args[0].text;
   if (cls == "map") {
     componentId = 114;
   } else if (cls == "array") {
     componentId = 837;
-  } else if (!ReadInt32(args[0], "CLASS", &componentId, error)) {
+  } else if (!s.ReadInt32(args[0], "CLASS", &componentId, error)) {
     return false;
   }
   size_t i = 1;
   uint32_t creatorId = 0;
   if (i < args.size() && args[i].text != "as") {
-    if (!ReadUint32(args[i], "CREATOR", &creatorId, error)) return false;
+    if (!s.ReadUint32(args[i], "CREATOR", &creatorId, error)) return false;
     ++i;
   }
   std::string name;
@@ -83,106 +82,97 @@ bool Interpreter::Create(const Args& args, std::string* error) {
       return false;
     }
   }
-  if (!loadName_.empty()) {
+  LoadTarget* load = s.mode().load;
+  if (load != nullptr) {
     // A file being loaded makes exactly one component, under the load's name.
-    if (loadMade_) {
+    if (load->made) {
       *error = "a file being loaded makes one component; this is a second";
       return false;
     }
-    loadAlias_ = name;
-    name = loadName_;
+    load->alias = name;
+    name = load->name;
   }
-  for (const auto& entry : components_) {
-    if (!name.empty() && entry.second.name == name) {
-      *error = "a component named '" + name + "' exists already";
-      return false;
-    }
+  if (!name.empty() && s.FindByName(name) != nullptr) {
+    *error = "a component named '" + name + "' exists already";
+    return false;
   }
-  std::string call = "CreateComponent(" + std::to_string(componentId) + ", " +
-                     std::to_string(creatorId) + ")";
-  Flush();
-  IComponent* object = exports_.CreateComponent(componentId, creatorId);
+  std::string call =
+      "CreateComponent(" + std::to_string(componentId) + ", " + std::to_string(creatorId) + ")";
+  s.Flush();
+  IComponent* object = s.exports().CreateComponent(componentId, creatorId);
   if (object == nullptr) {
-    const std::string classes = RegisteredClasses();
+    const std::string classes = s.RegisteredClasses();
     const std::string id = std::to_string(componentId);
     const bool registered = (", " + classes + ",").find(", " + id + ",") != std::string::npos;
     // The module's last message of a failed creation has no line end.
-    Print("\n" + call + " = null (" +
-          (registered ? "the class did not make one" : "not a class of the module") + ")\n");
-    answer_.kind = Answer::kNull;
-    if (expecting_) return true;
+    s.Print("\n" + call + " = null (" +
+            (registered ? "the class did not make one" : "not a class of the module") + ")\n");
+    s.answer().kind = Answer::kNull;
+    if (s.mode().expecting) return true;
     *error = "no component made; the module makes classes " + classes;
     return false;
   }
-  Component c{nextNumber_++, name, componentId, creatorId,
-              static_cast<ITreeComponent*>(static_cast<ITreeContainer*>(object))};
-  components_[c.number] = c;
-  releasedNames_.erase(name);
-  if (!loadName_.empty()) loadMade_ = true;
-  answer_.kind = Answer::kComponent;
-  Print("#" + std::to_string(c.number) + (name.empty() ? "" : " " + name) + " = " + call + "\n");
+  Component& c = s.Add(name, componentId, creatorId,
+                       static_cast<ITreeComponent*>(static_cast<ITreeContainer*>(object)));
+  if (load != nullptr) load->made = true;
+  s.answer().kind = Answer::kComponent;
+  s.Print("#" + std::to_string(c.number) + (name.empty() ? "" : " " + name) + " = " + call + "\n");
   return true;
 }
 
-bool Interpreter::ComponentSlot(const Args& args, std::string* error) {
+bool ComponentSlot(Session& s, const Args& args, std::string* error) {
   Component* c = nullptr;
-  if (!ReadComponent(args[0], &c, error)) return false;
+  if (!s.ReadComponent(args[0], &c, error)) return false;
   ITreeComponent* t = c->object;
-  std::string head = Label(*c) + "." + current_->call + "(";
-  switch (current_->slot) {
-    case kSlotGetComponentID:
-      PrintAnswer(head + ")", t->GetComponentID(), "");
-      break;
-    case kSlotGetVersion:
-      PrintAnswer(head + ")", t->GetVersion(), "");
-      break;
-    case kSlotGetAutoFree:
-      PrintAnswer(head + ")", t->GetAutoFree(), "");
-      break;
+  std::string head = s.Label(*c) + "." + s.mode().command->call + "(";
+  switch (s.mode().command->slot) {
+    case kSlotGetComponentID: s.PrintAnswer(head + ")", t->GetComponentID(), ""); break;
+    case kSlotGetVersion: s.PrintAnswer(head + ")", t->GetVersion(), ""); break;
+    case kSlotGetAutoFree: s.PrintAnswer(head + ")", t->GetAutoFree(), ""); break;
     default: {
       int32_t value = 0;
-      if (!ReadInt32(args[1], "VALUE", &value, error)) return false;
+      if (!s.ReadInt32(args[1], "VALUE", &value, error)) return false;
       t->SetAutoFree(value);
-      Print(head + std::to_string(value) + ")\n");
+      s.Print(head + std::to_string(value) + ")\n");
     }
   }
   return true;
 }
 
-bool Interpreter::Release(const Args& args, std::string* error) {
+bool Release(Session& s, const Args& args, std::string* error) {
   Component* c = nullptr;
-  if (!ReadComponent(args[0], &c, error)) return false;
+  if (!s.ReadComponent(args[0], &c, error)) return false;
   int32_t force = 0;
-  if (args.size() > 1 && !ReadInt32(args[1], "FORCE", &force, error)) return false;
+  if (args.size() > 1 && !s.ReadInt32(args[1], "FORCE", &force, error)) return false;
   // The line comes first: what the module prints during the release (the
   // factory notification) belongs after it.
-  std::string line = Label(*c) + ".Release(" + std::to_string(force) + ")";
-  if (dllSafe_ == 0) {
+  std::string line = s.Label(*c) + ".Release(" + std::to_string(force) + ")";
+  if (s.dllSafe() == 0) {
     // Release does nothing while the module is not dll-safe.
-    Print(line + "; " + Label(*c) + " stays: dll-safe is 0\n");
+    s.Print(line + "; " + s.Label(*c) + " stays: dll-safe is 0\n");
   } else {
-    Print(line + "\n");
+    s.Print(line + "\n");
   }
-  Flush();
+  s.Flush();
   ITreeComponent* object = c->object;
-  if (dllSafe_ != 0) Forget(c->number);
+  if (s.dllSafe() != 0) s.Forget(c->number);
   object->Release(force);
   return true;
 }
 
-bool Interpreter::NodeSlot(const Args& args, std::string* error) {
+bool NodeSlot(Session& s, const Args& args, std::string* error) {
   Component* c = nullptr;
-  if (!ReadComponent(args[0], &c, error)) return false;
+  if (!s.ReadComponent(args[0], &c, error)) return false;
   static const char* const kWhat[] = {"ID", "PARENT", "REF"};
   int32_t v[3] = {0, 0, 0};
-  const int slot = current_->slot;
+  const int slot = s.mode().command->slot;
   for (size_t i = 1; i < args.size(); ++i) {
     const char* what = kWhat[i - 1];
     if (i == 1 && (slot >= kSlotAppendChild && slot <= kSlotInsertBefore)) what = "NEW";
     if (i == 2 && slot >= kSlotMoveToFirstChild) {
       what = slot <= kSlotMoveToLastChild ? "NEWPARENT" : "REF";
     }
-    if (!ReadInt32(args[i], what, &v[i - 1], error)) return false;
+    if (!s.ReadInt32(args[i], what, &v[i - 1], error)) return false;
   }
   ITreeComponent* t = c->object;
   int32_t r = 0;
@@ -203,38 +193,39 @@ bool Interpreter::NodeSlot(const Args& args, std::string* error) {
     case kSlotMoveAfter: r = t->MoveAfter(v[0], v[1]); break;
     default: break;
   }
-  std::string line = Label(*c) + "." + current_->call + "(";
+  std::string line = s.Label(*c) + "." + s.mode().command->call + "(";
   for (size_t i = 1; i < args.size(); ++i) line += (i > 1 ? ", " : "") + std::to_string(v[i - 1]);
   line += ")";
   if (slot == kSlotOnFinalRelease) {
     t->OnFinalRelease();
-    Print(line + "\n");
+    s.Print(line + "\n");
   } else {
-    PrintAnswer(line, r, BriefMeaning(current_->call, c->componentId, r));
+    s.PrintAnswer(line, r, BriefMeaning(*s.mode().command, c->componentId, r));
   }
   return true;
 }
 
-bool Interpreter::GetRootSlot(const Args& args, std::string* error) {
+bool GetRootSlot(Session& s, const Args& args, std::string* error) {
   Component* c = nullptr;
-  if (!ReadComponent(args[0], &c, error)) return false;
+  if (!s.ReadComponent(args[0], &c, error)) return false;
   int32_t out = 0;
   int32_t r = c->object->GetRoot(&out);
   Entries entries;
   if (r == 1) entries.lead = std::to_string(out);
-  PrintAnswer(Label(*c) + ".GetRoot()", r, BriefMeaning("GetRoot", c->componentId, r), &entries);
+  s.PrintAnswer(s.Label(*c) + ".GetRoot()", r, BriefMeaning(*s.mode().command, c->componentId, r),
+                &entries);
   return true;
 }
 
-bool Interpreter::LinkSlot(const Args& args, std::string* error) {
+bool LinkSlot(Session& s, const Args& args, std::string* error) {
   Component* c = nullptr;
-  if (!ReadComponent(args[0], &c, error)) return false;
+  if (!s.ReadComponent(args[0], &c, error)) return false;
   int32_t id = 0;
-  if (!ReadInt32(args[1], "ID", &id, error)) return false;
+  if (!s.ReadInt32(args[1], "ID", &id, error)) return false;
   ITreeComponent* t = c->object;
   int32_t out = 0;
   int32_t r = 0;
-  switch (current_->slot) {
+  switch (s.mode().command->slot) {
     case kSlotGetParent: r = t->GetParent(id, &out); break;
     case kSlotGetLastChild: r = t->GetLastChild(id, &out); break;
     case kSlotGetFirstChild: r = t->GetFirstChild(id, &out); break;
@@ -243,25 +234,25 @@ bool Interpreter::LinkSlot(const Args& args, std::string* error) {
   }
   Entries entries;
   if (r == 1) entries.lead = std::to_string(out);
-  PrintAnswer(Label(*c) + "." + current_->call + "(" + std::to_string(id) + ")", r,
-              BriefMeaning(current_->call, c->componentId, r), &entries);
+  s.PrintAnswer(s.Label(*c) + "." + s.mode().command->call + "(" + std::to_string(id) + ")", r,
+                BriefMeaning(*s.mode().command, c->componentId, r), &entries);
   return true;
 }
 
-bool Interpreter::ListSlot(const Args& args, std::string* error) {
+bool ListSlot(Session& s, const Args& args, std::string* error) {
   Component* c = nullptr;
-  if (!ReadComponent(args[0], &c, error)) return false;
-  const int slot = current_->slot;
+  if (!s.ReadComponent(args[0], &c, error)) return false;
+  const int slot = s.mode().command->slot;
   const bool atDepth = slot == kSlotGetNodesAtDepth;
   size_t next = 1;
   int32_t depth = 0;
   int32_t id = 0;
-  if (atDepth && !ReadInt32(args[next++], "DEPTH", &depth, error)) return false;
-  if (!ReadInt32(args[next++], "ID", &id, error)) return false;
+  if (atDepth && !s.ReadInt32(args[next++], "DEPTH", &depth, error)) return false;
+  if (!s.ReadInt32(args[next++], "ID", &id, error)) return false;
   bool isNull = false;
   int32_t capacity = 0;
   bool automatic = args.size() <= next;
-  if (!automatic && !ReadBuffer(args, next, &isNull, &capacity, error)) return false;
+  if (!automatic && !s.ReadBuffer(args[next], &isNull, &capacity, error)) return false;
   ITreeComponent* t = c->object;
   std::vector<int32_t> buffer;
   int32_t r = CallWithBuffer(automatic, isNull, &capacity, &buffer, [&](int32_t* b, int32_t n) {
@@ -278,25 +269,26 @@ bool Interpreter::ListSlot(const Args& args, std::string* error) {
   Entries entries;
   entries.count = Written(passed, capacity, r);
   entries.at = [&buffer](size_t i) { return std::to_string(buffer[i]); };
-  PrintAnswer(Label(*c) + "." + current_->call + "(" +
-                  (atDepth ? std::to_string(depth) + ", " : std::string()) + std::to_string(id) +
-                  ", " + BufferArgs(passed, capacity) + ")",
-              r, ListMeaning(BriefMeaning(current_->call, c->componentId, r), passed, capacity, r),
-              &entries);
+  s.PrintAnswer(
+      s.Label(*c) + "." + s.mode().command->call + "(" +
+          (atDepth ? std::to_string(depth) + ", " : std::string()) + std::to_string(id) + ", " +
+          BufferArgs(passed, capacity) + ")",
+      r, ListMeaning(BriefMeaning(*s.mode().command, c->componentId, r), passed, capacity, r),
+      &entries);
   return true;
 }
 
-bool Interpreter::PairSlot(const Args& args, std::string* error) {
+bool PairSlot(Session& s, const Args& args, std::string* error) {
   Component* c = nullptr;
-  if (!ReadComponent(args[0], &c, error)) return false;
-  const bool all = current_->slot == kSlotGetAllNodes;
+  if (!s.ReadComponent(args[0], &c, error)) return false;
+  const bool all = s.mode().command->slot == kSlotGetAllNodes;
   size_t next = 1;
   int32_t id = 0;
-  if (!all && !ReadInt32(args[next++], "ID", &id, error)) return false;
+  if (!all && !s.ReadInt32(args[next++], "ID", &id, error)) return false;
   bool isNull = false;
   int32_t capacity = 0;
   bool automatic = args.size() <= next;
-  if (!automatic && !ReadBuffer(args, next, &isNull, &capacity, error)) return false;
+  if (!automatic && !s.ReadBuffer(args[next], &isNull, &capacity, error)) return false;
   ITreeComponent* t = c->object;
   std::vector<NodePair> pairs;
   int32_t root = 0;
@@ -316,18 +308,18 @@ bool Interpreter::PairSlot(const Args& args, std::string* error) {
   entries.at = [&pairs](size_t i) {
     return "(" + std::to_string(pairs[i].id) + "," + std::to_string(pairs[i].parent) + ")";
   };
-  PrintAnswer(Label(*c) + "." + current_->call + "(" +
-                  (all ? std::string("root, ") : std::to_string(id) + ", ") +
-                  BufferArgs(passed, capacity) + ")",
-              r,
-              ListMeaning(BriefMeaning(current_->call, c->componentId, r), passed, capacity, count),
-              &entries);
+  s.PrintAnswer(
+      s.Label(*c) + "." + s.mode().command->call + "(" +
+          (all ? std::string("root, ") : std::to_string(id) + ", ") + BufferArgs(passed, capacity) +
+          ")",
+      r, ListMeaning(BriefMeaning(*s.mode().command, c->componentId, r), passed, capacity, count),
+      &entries);
   return true;
 }
 
-bool Interpreter::Registry(const Args& args, std::string* error) {
+bool Registry(Session& s, const Args& args, std::string* error) {
   Component* c = nullptr;
-  if (!ReadComponent(args[0], &c, error)) return false;
+  if (!s.ReadComponent(args[0], &c, error)) return false;
   const char* path = nullptr;
   std::string shownPath = "null";
   if (args.size() > 1 && !(args[1].text == "null" && !args[1].quoted)) {
@@ -336,7 +328,7 @@ bool Interpreter::Registry(const Args& args, std::string* error) {
   }
   int32_t capacity = 260;
   if (args.size() > 2) {
-    if (!ReadInt32(args[2], "CAP", &capacity, error)) return false;
+    if (!s.ReadInt32(args[2], "CAP", &capacity, error)) return false;
     if (capacity > 65536) {
       *error = "CAP " + ShortWord(args[2].text) + " is more than this host allocates (65536)";
       return false;
@@ -345,15 +337,15 @@ bool Interpreter::Registry(const Args& args, std::string* error) {
   // Filled with a byte no copy leaves, so an untouched buffer shows.
   std::vector<char> buffer(capacity > 0 ? static_cast<size_t>(capacity) : 1, '\x7f');
   c->object->GetDllRegistry(path, buffer.data(), capacity);
-  std::string line = Label(*c) + ".GetDllRegistry(" + shownPath + ", buffer, " +
-                     std::to_string(capacity) + ")";
+  std::string line =
+      s.Label(*c) + ".GetDllRegistry(" + shownPath + ", buffer, " + std::to_string(capacity) + ")";
   const char* end = static_cast<const char*>(std::memchr(buffer.data(), '\0', buffer.size()));
   if (end == nullptr || capacity <= 0) {
     line += ": buffer untouched";
   } else {
     line += ": " + Quote(std::string(buffer.data(), static_cast<size_t>(end - buffer.data())));
   }
-  Print(line + "\n");
+  s.Print(line + "\n");
   return true;
 }
 

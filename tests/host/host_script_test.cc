@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -83,7 +84,7 @@ TEST(HostScripts, OutputsMatchCheckedInOnes) {
     }
     std::string differs = CompareWithFile(got, kScripts + "/" + name + ".expected");
     if (!differs.empty()) ADD_FAILURE() << name << ": " << differs;
-    RemoveDir(dir, {"a.txt", "m.txt"});
+    RemoveDir(dir, {"a.txt", "m.txt", "r.txt"});
   }
 }
 
@@ -104,6 +105,9 @@ TEST(HostScripts, FailedChecksStopTheScriptNamingFileAndLine) {
       {"expect not-null create 999\n",
        "t.txt:1: error: expected not-null, got null from 'create 999'"},
       {"expect null create map\n", "t.txt:1: error: expected null, got a component from 'create map'"},
+      {"expect 5 create map\n", "t.txt:1: error: expected 5, got a component from 'create map'"},
+      {"create map as m\nexpect null exists m 9\n",
+       "t.txt:2: error: expected null, got 0 (not a node) from 'exists m 9'"},
       {"create map as m\nexpect 1 show m\n", "t.txt:2: error: 'show' gives no result to expect"},
       {"create map as m\nexpect one exists m 1\n",
        "t.txt:2: error: expected a number, null or not-null for VALUE, got 'one'"},
@@ -125,7 +129,8 @@ TEST(HostScripts, FailedChecksStopTheScriptNamingFileAndLine) {
       {"source missing.txt\n", "t.txt:1: error: cannot open 'missing.txt'"},
       {"create map as m\nrelease m\nrelease m\n",
        "t.txt:3: error: component 'm' was released already"},
-      {"create map as m\nsave m nodir/m.txt\n", "t.txt:2: error: cannot write 'nodir/m.txt'"},
+      {"create map as m\nsave m nodir/m.txt\n",
+       "t.txt:2: error: cannot write 'nodir/m.txt': No such file or directory"},
       {"load lf.txt as n\n",
        "t.txt:1: error: lf.txt:2: expected 2, got 1 from 'set-root m 2' (n holds what was built "
        "before)"},
@@ -133,6 +138,9 @@ TEST(HostScripts, FailedChecksStopTheScriptNamingFileAndLine) {
        "t.txt:1: error: two.txt:2: a file being loaded makes one component; this is a second (n "
        "holds what was built before)"},
       {"load empty.txt as n\n", "t.txt:1: error: 'empty.txt' makes no component"},
+      {"load outer.txt as n\n",
+       "t.txt:1: error: outer.txt:2: load cannot run inside a file being loaded (n holds what was "
+       "built before)"},
       {"load quit.txt as n\n",
        "t.txt:1: error: quit.txt:2: 'quit' cannot end the session from a file being loaded (n "
        "holds what was built before)"},
@@ -148,6 +156,7 @@ TEST(HostScripts, FailedChecksStopTheScriptNamingFileAndLine) {
   WriteFile(dir + "/two.txt", "create map as x\ncreate map as y\n");
   WriteFile(dir + "/empty.txt", "echo nothing made\n");
   WriteFile(dir + "/quit.txt", "create map as x\nquit\n");
+  WriteFile(dir + "/outer.txt", "create map as x\nload empty.txt as k\n");
   for (const Failing& c : cases) {
     SCOPED_TRACE(c.script);
     WriteFile(dir + "/t.txt", std::string(c.script) + "echo not reached\n");
@@ -166,23 +175,46 @@ TEST(HostScripts, FailedChecksStopTheScriptNamingFileAndLine) {
             std::string::npos)
       << r.output;
   EXPECT_NE(r.output.find("#1 m: component 114, creator 0\n"), std::string::npos) << r.output;
-  RemoveDir(dir, {"t.txt", "inc.txt", "lf.txt", "two.txt", "empty.txt", "quit.txt"});
+  RemoveDir(dir, {"t.txt", "inc.txt", "lf.txt", "two.txt", "empty.txt", "quit.txt", "outer.txt"});
 }
 
 // quit in a file run by source ends the session, with status 0; a file
-// finds the files beside it through ${SCRIPT_DIR}.
+// finds the files beside it through ${SCRIPT_DIR}, which is its own again
+// after a file it ran returns. Files nest 16 deep, no deeper.
 TEST(HostScripts, SourceRunsFilesInTheSession) {
   const std::string dir = MakeTempDir();
   const std::string sub = dir + "/sub";
+  const std::string deeper = sub + "/deeper";
   ASSERT_EQ(mkdir(sub.c_str(), 0700), 0);
-  WriteFile(sub + "/inner.txt", "echo inner\nsource ${SCRIPT_DIR}/last.txt\necho not reached\n");
+  ASSERT_EQ(mkdir(deeper.c_str(), 0700), 0);
+  WriteFile(sub + "/inner.txt",
+            "echo inner\nsource ${SCRIPT_DIR}/deeper/mid.txt\nsource ${SCRIPT_DIR}/last.txt\n"
+            "echo not reached\n");
+  WriteFile(deeper + "/mid.txt", "echo mid\n");
   WriteFile(sub + "/last.txt", "echo last\nquit\necho not reached\n");
   WriteFile(dir + "/main.txt", "echo main\nsource sub/inner.txt\necho not reached\n");
   HostResult r = RunHost({"main.txt"}, "", dir);
   EXPECT_EQ(r.status, 0) << r.output;
-  EXPECT_EQ(r.output, "main\ninner\nlast\n");
+  EXPECT_EQ(r.output, "main\ninner\nmid\nlast\n");
+
+  // c1.txt runs c2.txt, ..., c17.txt, which echoes: from c2.txt the chain
+  // is 16 files deep, from c1.txt one more.
+  std::vector<std::string> chain;
+  for (int k = 1; k <= 17; ++k) {
+    chain.push_back("c" + std::to_string(k) + ".txt");
+    WriteFile(dir + "/" + chain.back(),
+              k < 17 ? "source c" + std::to_string(k + 1) + ".txt\n" : "echo deepest\n");
+  }
+  r = RunHost({"-"}, "source c2.txt\n", dir);
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_EQ(r.output, "deepest\n");
+  r = RunHost({"-"}, "source c1.txt\n", dir);
+  EXPECT_EQ(r.status, 1) << r.output;
+  EXPECT_EQ(r.output, "stdin:1: error: c16.txt:1: files run each other more than 16 deep\n");
+  chain.push_back("main.txt");
+  RemoveDir(deeper, {"mid.txt"});
   RemoveDir(sub, {"inner.txt", "last.txt"});
-  RemoveDir(dir, {"main.txt"});
+  RemoveDir(dir, chain);
 }
 
 // One random tree's script: fresh IDs only (so that no insertion can make a
@@ -240,12 +272,55 @@ std::string RandomTreeScript(std::mt19937* rng, int32_t componentId, int steps) 
   const int32_t child = fresh(), grandchild = fresh();
   script += "append t " + std::to_string(child) + " " + std::to_string(ids[0]) + "\n" +
             "append t " + std::to_string(grandchild) + " " + std::to_string(child) + "\n";
-  return script;
+  // And a node with more children than a saved line holds.
+  script += "append-children t " + std::to_string(child);
+  for (int k = 0; k < 40; ++k) script += " " + std::to_string(fresh());
+  return script + "\n";
+}
+
+// The IDs a saved file appends, in order, each line's beside its parent;
+// the root first. Fails the test for a line of more than 32 children.
+std::vector<std::pair<int32_t, int32_t>> SavedPairs(const std::string& saved) {
+  std::vector<std::pair<int32_t, int32_t>> pairs;
+  std::istringstream in(saved);
+  std::string line;
+  while (std::getline(in, line)) {
+    std::istringstream words(line);
+    std::string command, name;
+    words >> command >> name;
+    int64_t parent = 0, id = 0;
+    if (command == "set-root" && words >> id) pairs.emplace_back(static_cast<int32_t>(id), 0);
+    if (command != "append-children" || !(words >> parent)) continue;
+    size_t count = 0;
+    while (words >> id) {
+      pairs.emplace_back(static_cast<int32_t>(id), static_cast<int32_t>(parent));
+      ++count;
+    }
+    EXPECT_LE(count, 32u) << line;
+  }
+  return pairs;
+}
+
+// The pairs of an all-nodes answer, "root R (n,p) ...", as SavedPairs
+// gives them.
+std::vector<std::pair<int32_t, int32_t>> AnsweredPairs(const std::string& answer) {
+  std::vector<std::pair<int32_t, int32_t>> pairs;
+  size_t at = answer.find("root ");
+  if (at == std::string::npos) return pairs;
+  pairs.emplace_back(std::atoi(answer.c_str() + at + 5), 0);
+  for (at = answer.find('('); at != std::string::npos; at = answer.find('(', at + 1)) {
+    int id = 0, parent = 0;
+    if (std::sscanf(answer.c_str() + at, "(%d,%d)", &id, &parent) == 2) {
+      pairs.emplace_back(id, parent);
+    }
+  }
+  return pairs;
 }
 
 // save writes what all-nodes reaches; load rebuilds exactly that: the same
 // root, the same (node,parent) pairs in the same walk order, so the same
-// children in the same order.
+// children in the same order. The file itself appends every node once,
+// under its parent, at most 32 a line.
 TEST(HostScripts, SaveAndLoadRoundTripRandomTrees) {
   unsigned seed = std::random_device{}();
   if (const char* s = std::getenv("RODAROVE_SEED")) seed = static_cast<unsigned>(std::strtoul(s, nullptr, 10));
@@ -278,6 +353,12 @@ TEST(HostScripts, SaveAndLoadRoundTripRandomTrees) {
       ASSERT_TRUE(ReadFile(dir + "/t.txt", &saved));
       ASSERT_TRUE(ReadFile(dir + "/u.txt", &again));
       EXPECT_EQ(WithName(Body(saved), "t", "u"), Body(again));
+      std::vector<std::pair<int32_t, int32_t>> inFile = SavedPairs(saved);
+      std::vector<std::pair<int32_t, int32_t>> walked = AnsweredPairs(before);
+      std::sort(inFile.begin(), inFile.end());
+      std::sort(walked.begin(), walked.end());
+      EXPECT_TRUE(inFile == walked) << inFile.size() << " pairs saved, " << walked.size()
+                                    << " walked";
     }
   }
   RemoveDir(dir, {"t.txt", "u.txt"});
@@ -311,6 +392,41 @@ TEST(HostScripts, SaveAndLoadAMillionNodes) {
     EXPECT_GT(lines, 30000u);
   }
   RemoveDir(dir, {"t.txt", "u.txt"});
+}
+
+// save replaces a file whole: a save that fails part way (here at a file
+// size limit, as a full disk would) leaves the old file as it was, and no
+// other file beside it.
+TEST(HostScripts, FailedSaveKeepsTheOldFile) {
+  const std::string dir = MakeTempDir();
+  HostResult r = RunHost({"-"}, "create map as m\ngenerate m 5\nsave m t.txt\n", dir);
+  ASSERT_EQ(r.status, 0) << r.output;
+  std::string old;
+  ASSERT_TRUE(ReadFile(dir + "/t.txt", &old));
+  // 4 KB files at most, and SIGXFSZ ignored: a longer write fails with EFBIG.
+  const std::string limited = "trap '' XFSZ; ulimit -f 8; exec " + std::string(RODAROVE_HOST_PATH) +
+                              " -";
+  r = RunHostAt("/bin/sh", {"-c", limited}, "create map as m\ngenerate m 5000\nsave m t.txt\n",
+                dir);
+  EXPECT_EQ(r.status, 1) << r.output;
+  EXPECT_NE(r.output.find("stdin:3: error: cannot write 't.txt': File too large\n"),
+            std::string::npos)
+      << r.output;
+  std::string now;
+  ASSERT_TRUE(ReadFile(dir + "/t.txt", &now));
+  EXPECT_EQ(now, old);
+  // A good save replaces it, keeping its mode.
+  ASSERT_EQ(chmod((dir + "/t.txt").c_str(), 0640), 0);
+  r = RunHost({"-"}, "create array as a\ngenerate a 5000\nsave a t.txt\n", dir);
+  ASSERT_EQ(r.status, 0) << r.output;
+  ASSERT_TRUE(ReadFile(dir + "/t.txt", &now));
+  EXPECT_NE(now.find("# The tree of a as save wrote it: component 837, 5000 nodes.\n"),
+            std::string::npos);
+  struct stat st;
+  ASSERT_EQ(stat((dir + "/t.txt").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
+  RemoveDir(dir, {"t.txt"});  // fails the test's rmdir if anything else is left
+  EXPECT_NE(access(dir.c_str(), F_OK), 0) << "files left beside t.txt in " << dir;
 }
 
 // Long lists, long drawings and long words stay short unless asked for.
@@ -351,7 +467,8 @@ TEST(HostScripts, LongOutputIsCutShort) {
 
 // time runs a command N times and shows its output once.
 TEST(HostScripts, TimeRepeatsACommand) {
-  HostResult r = RunHost({"-"}, "create array as a\ntime 5 append-children a 1 2\ntime echo x\n");
+  HostResult r =
+      RunHost({"-"}, "create array as a\ntime 5 append-children a 1 2\ntime echo x\ntime 1 echo y\n");
   ASSERT_EQ(r.status, 0) << r.output;
   std::istringstream out(r.output);
   std::string line;
@@ -361,20 +478,35 @@ TEST(HostScripts, TimeRepeatsACommand) {
   // refused, unseen.
   EXPECT_EQ(line, "a.AppendChild(k, 1) for k = 2: 1 done, 0 refused");
   std::getline(out, line);
+  // Times in the unit that keeps them between 1 and 1000.
+  auto isDuration = [](const std::string& text) {
+    double value = 0;
+    char unit[4] = {};
+    return std::sscanf(text.c_str(), "%lf %2[a-z]", &value, unit) == 2 && value < 1000 &&
+           (value >= 1 || std::string(unit) == "ns") &&
+           std::string("s ms us ns").find(unit) != std::string::npos;
+  };
   EXPECT_EQ(line.find("time: 5 runs in "), 0u) << line;
-  EXPECT_NE(line.find(" ms: "), std::string::npos) << line;
-  EXPECT_NE(line.find(" us a run"), std::string::npos) << line;
+  EXPECT_TRUE(isDuration(line.substr(16))) << line;
+  EXPECT_TRUE(isDuration(line.substr(line.find(": ", 16) + 2))) << line;
+  EXPECT_EQ(line.substr(line.size() - 6), " a run") << line;
   std::getline(out, line);
   EXPECT_EQ(line, "x");
   std::getline(out, line);
   EXPECT_EQ(line.find("time: "), 0u) << line;
+  EXPECT_TRUE(isDuration(line.substr(6))) << line;
+  std::getline(out, line);
+  EXPECT_EQ(line, "y");
+  std::getline(out, line);
+  EXPECT_EQ(line.find("time: 1 run in "), 0u) << line;
 }
 
-// help: every line fits 80 columns; help COMMAND names the slot, the
-// array class's ID limit where it applies, and gives an example whose
-// output is what the host prints.
+// help: the commands by group on one screen; help all: every command on a
+// line of at most 79 columns; help COMMAND names the slot, the array class's
+// ID limit where it applies, and gives an example whose output is what the
+// host prints.
 TEST(HostHelp, FitsAndItsExamplesAreTrue) {
-  HostResult r = RunHost({"-"}, "help\n");
+  HostResult r = RunHost({"-"}, "help all\n");
   ASSERT_EQ(r.status, 0);
   std::vector<std::string> names;
   std::istringstream in(r.output);
@@ -386,6 +518,22 @@ TEST(HostHelp, FitsAndItsExamplesAreTrue) {
     }
   }
   EXPECT_GT(names.size(), 55u);
+  // One screen of 24 lines holds help and the next prompt; it names every
+  // command.
+  r = RunHost({"-"}, "help\n");
+  ASSERT_EQ(r.status, 0);
+  std::set<std::string> grouped;
+  size_t lines = 0;
+  std::istringstream brief(r.output);
+  while (std::getline(brief, line)) {
+    ++lines;
+    EXPECT_LE(line.size(), 79u) << line;
+    if (line.compare(0, 2, "  ") != 0) continue;
+    std::istringstream words(line.substr(14));
+    for (std::string word; words >> word;) grouped.insert(word);
+  }
+  EXPECT_LE(lines, 23u) << r.output;
+  EXPECT_EQ(grouped, std::set<std::string>(names.begin(), names.end())) << r.output;
   const std::string setup =
       "create map as m\ncreate array as a\nset-root m 1\nappend m 2 1\nappend m 3 1\n"
       "append m 4 2\nset-root a 1\nappend a 2 1\nappend a 3 1\nappend a 4 2\necho ==\n";

@@ -18,6 +18,7 @@ const char kUp[] = "\x1b[A";
 const char kLeft[] = "\x1b[D";
 const char kBackspace[] = "\x7f";
 const char kCtrlC[] = "\x03";
+const char kCtrlD[] = "\x04";
 
 // Types a line and waits for what it should show, then for the next prompt.
 #define RUN_LINE(session, keys, shown)                                      \
@@ -58,6 +59,8 @@ TEST(HostTerminal, LineEditingHistoryAndCtrlC) {
     s.Type(kCtrlC);
     ASSERT_TRUE(s.WaitFor("^C\nrodarove> ")) << s.Last();
     RUN_LINE(s, "append m 3 1\r", "m.AppendChild(3, 1) = 1\n");
+    // Tab completes the command word.
+    RUN_LINE(s, "desc\t m 1\r", "m.GetDescendants(1, buffer, 1) = 1: (3,1)\n");
 
     // Ctrl-C stops a long time and a long generate between calls.
     ASSERT_NO_FATAL_FAILURE(StopALongTime(&s));
@@ -85,13 +88,21 @@ TEST(HostTerminal, LineEditingHistoryAndCtrlC) {
   ASSERT_TRUE(ReadFile(home + "/.rodarove_history", &history));
   EXPECT_NE(history.find("remembered"), std::string::npos) << history;
 
-  // The next session recalls the last one's lines.
+  // The next session recalls the last one's lines; Ctrl-D ends it, and
+  // ends the prompt's line.
   {
     TerminalSession s(RODAROVE_HOST_PATH, home);
     ASSERT_TRUE(s.WaitFor("rodarove> ")) << s.Last();
     RUN_LINE(s, std::string(kUp) + kUp + "\r", "remembered\n");
-    s.Type("quit\r");
+    s.Type(kCtrlD);
     EXPECT_EQ(s.Finish(), 0) << s.Output();
+    const std::string out = s.Output();
+    // The last prompt, then at most the terminal's echo of the key ("^D").
+    const size_t prompt = out.rfind("rodarove> ");
+    ASSERT_NE(prompt, std::string::npos) << out;
+    EXPECT_TRUE(out.compare(prompt, std::string::npos, "rodarove> \n") == 0 ||
+                out.compare(prompt, std::string::npos, "rodarove> ^D\n") == 0)
+        << out;
   }
   unlink((home + "/.rodarove_history").c_str());
   rmdir(home.c_str());
@@ -114,8 +125,9 @@ TEST(HostTerminal, PromptWorksWithoutLibedit) {
   RUN_LINE(s, "set-root m 1\r", "m.SetRoot(1) = 1\n");
   ASSERT_NO_FATAL_FAILURE(StopALongTime(&s));
   RUN_LINE(s, "root m\r", "m.GetRoot() = 1: 1\n");
-  s.Type("quit\r");
+  s.Type(kCtrlD);
   EXPECT_EQ(s.Finish(), 0) << s.Output();
+  EXPECT_NE(s.Output().find("rodarove> \nPavex[Error]:"), std::string::npos) << s.Output();
   // Only the line-editing build keeps a history file.
   std::string history;
   EXPECT_FALSE(ReadFile(home + "/.rodarove_history", &history));

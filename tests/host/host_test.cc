@@ -88,7 +88,15 @@ TEST(HostErrors, ScriptStopsAtFirstErrorNamingTheLine) {
        "bad.txt:4: error: generate needs an empty tree; m has root 4"},
       {"echo start\necho \"unterminated\n", "bad.txt:2: error: unterminated quoted text"},
       {"echo start\ncreate map as m\ndot m /nonexistent-dir/x.dot\n",
-       "bad.txt:3: error: cannot write '/nonexistent-dir/x.dot'"},
+       "bad.txt:3: error: cannot write '/nonexistent-dir/x.dot': No such file or directory"},
+      // A mistyped command names the nearest ones.
+      {"echo start\napend m 1 2\n",
+       "bad.txt:2: error: unknown command 'apend' (did you mean 'append'?)"},
+      {"echo start\nmove-frist m 1 2\n",
+       "bad.txt:2: error: unknown command 'move-frist' (did you mean 'move-first'?)"},
+      {"echo start\nsiblings-with m 1\n",
+       "bad.txt:2: error: unknown command 'siblings-with' (did you mean 'siblings-with-self'?)"},
+      {"echo start\nhelp leav\n", "bad.txt:2: error: no command 'leav' (did you mean 'leaves'?)"},
       {"echo start\ntime frob\n", "bad.txt:2: error: unknown command 'frob' (try 'help')"},
       {"echo start\ntime\n", "bad.txt:2: error: wrong number of arguments for 'time': expected "
                              "'time [N] COMMAND...'"},
@@ -146,6 +154,36 @@ TEST(HostErrors, MissingScriptModuleOrFactoryLibrary) {
   EXPECT_EQ(r.status, 2);
 }
 
+// The manual page the build wrote from the command table: every command of
+// 'help all' has its entry, and man reads it without a warning.
+TEST(HostManual, ListsEveryCommandAndReadsCleanly) {
+  std::string page;
+  ASSERT_TRUE(ReadFile(RODAROVE_MAN_PAGE, &page)) << RODAROVE_MAN_PAGE;
+  HostResult r = RunHost({"-"}, "help all\n");
+  ASSERT_EQ(r.status, 0);
+  std::istringstream in(r.output);
+  int commands = 0;
+  for (std::string line; std::getline(in, line);) {
+    if (line.size() < 3 || line.compare(0, 2, "  ") != 0 || line[2] == ' ') continue;
+    std::string name = line.substr(2, line.find(' ', 2) - 2);
+    std::string troff;
+    for (char c : name) troff += c == '-' ? std::string("\\-") : std::string(1, c);
+    EXPECT_NE(page.find(".TP\n\\fB" + troff + "\\fR"), std::string::npos) << name;
+    ++commands;
+  }
+  EXPECT_GT(commands, 55);
+  if (access("/usr/bin/man", X_OK) != 0) GTEST_SKIP() << "no man program to read the page";
+  const std::string dir = MakeTempDir();
+  const std::string command = "man --warnings -E UTF-8 -l -Tutf8 -Z " + std::string(RODAROVE_MAN_PAGE) +
+                              " >/dev/null 2>" + dir + "/warnings.txt";
+  EXPECT_EQ(std::system(command.c_str()), 0);
+  std::string warnings;
+  ASSERT_TRUE(ReadFile(dir + "/warnings.txt", &warnings));
+  EXPECT_EQ(warnings, "");
+  unlink((dir + "/warnings.txt").c_str());
+  rmdir(dir.c_str());
+}
+
 // At the prompt an error is shown with its line number and the session
 // goes on; the prompt appears only on a terminal (or when asked for).
 TEST(HostPrompt, TerminalSessionReportsErrorsAndGoesOn) {
@@ -198,7 +236,7 @@ TEST(HostPrompt, StandardInputRunsAsAScriptUnlessInteractive) {
   unlink((dir + "/t r.dot").c_str());
   rmdir(dir.c_str());
 
-  r = RunHost({"-i"}, "help\n");
+  r = RunHost({"-i"}, "help all\n");
   EXPECT_NE(r.output.find("  at-depth C DEPTH ID [CAP|null]"), std::string::npos) << r.output;
   r = RunHost({"--help"});
   EXPECT_EQ(r.status, 0);

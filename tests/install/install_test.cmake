@@ -14,7 +14,8 @@ set(prefix ${WORK_DIR}/prefix)
 rodarove_run(out COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
 
 # Exactly these files: the public headers and version.h, the module with its
-# SONAME link and development link, the host, the CMake package, the .pc.
+# SONAME link and development link, the host and its manual page, the CMake
+# package, the .pc.
 string(REGEX MATCH "^[0-9]+" major "${VERSION}")
 file(GLOB headers RELATIVE ${SOURCE_DIR}/include ${SOURCE_DIR}/include/rodarove/*.h)
 list(TRANSFORM headers PREPEND include/)
@@ -22,6 +23,7 @@ string(TOLOWER "${CONFIG}" config)
 set(expected ${headers}
     include/rodarove/version.h
     bin/rodarove-host
+    share/man/man1/rodarove-host.1.gz
     "${LIBDIR}/librodarove.so -> librodarove.so.${major}"
     "${LIBDIR}/librodarove.so.${major} -> librodarove.so.${VERSION}"
     ${LIBDIR}/librodarove.so.${VERSION}
