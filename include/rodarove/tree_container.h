@@ -126,7 +126,8 @@ struct IComponent {
 
 // Slots 5-29: the tree operations of both classes.
 struct ITreeContainer : IComponent {
-  virtual int32_t RODAROVE_SLOTCALL SetRoot(int32_t id) = 0;  // 5: 1 set, 0 a root exists
+  // 5: 1 set; 0 refused: a root exists (837 also: 0, 178956000 or more, a node).
+  virtual int32_t RODAROVE_SLOTCALL SetRoot(int32_t id) = 0;
   virtual int32_t RODAROVE_SLOTCALL IsLeaf(int32_t id) = 0;                     // 6
   virtual int32_t RODAROVE_SLOTCALL Exists(int32_t id) = 0;                     // 7
   virtual int32_t RODAROVE_SLOTCALL IsChild(int32_t id, int32_t parentId) = 0;  // 8
@@ -146,7 +147,9 @@ struct ITreeContainer : IComponent {
   virtual int32_t RODAROVE_SLOTCALL GetFirstChild(int32_t id, int32_t* out) = 0;   // 18
   virtual int32_t RODAROVE_SLOTCALL GetPrevSibling(int32_t id, int32_t* out) = 0;  // 19
   virtual int32_t RODAROVE_SLOTCALL GetNextSibling(int32_t id, int32_t* out) = 0;  // 20
-  // 21: path root .. id; 22: path id .. root; -1 when id is not a node.
+  // 21: path root .. id; 22: path id .. root; -1 when id is not a node. In
+  // 837 a parent that is not a node ends both (22 lists it last, 21 lists
+  // the nodes below the highest node of the chain).
   virtual int32_t RODAROVE_SLOTCALL GetPathFromRoot(int32_t id, int32_t* buffer,
                                                     int32_t capacity) = 0;
   virtual int32_t RODAROVE_SLOTCALL GetPathToRoot(int32_t id, int32_t* buffer,
