@@ -17,9 +17,9 @@
 //  * Edits (5, 9-12, 26-29) answer 1 when done and 0 when refused.
 //  * List queries (21-25, 32-34) return the full number of entries whatever
 //    the buffer; entry k is written exactly when the array is not null and
-//    k < capacity. A null array with capacity 0 only counts. 25 and 33 count
-//    NodePairs, and 25 answers the number of nodes, root included: one more
-//    than the pairs it writes.
+//    k < capacity. A null array with capacity 0 only counts. The capacity
+//    of 25 and 33 counts NodePairs, and 25 answers the number of nodes, root
+//    included: the pairs of its answer plus one.
 //
 // A component's life ends with Release (slot 2) and nothing else: the
 // pointer is dead afterwards, a second Release included. The interfaces'
