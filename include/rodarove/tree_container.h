@@ -273,9 +273,10 @@ static inline ITreeComponent* RodaroveAsTree(IComponent* component) {
   int32_t(RODAROVE_SLOTCALL* GetNodesAtDepth)(Self* self, int32_t depth, int32_t id,               \
                                               int32_t* buffer, int32_t capacity);
 
-// GCC's C front end warns that thiscall is meant for class methods; on a
-// pointer to one it is what is meant here, and it takes effect.
-#if defined(__GNUC__) && !defined(__clang__) && !defined(__cplusplus)
+// GCC warns (in C, and in C++ under -pedantic) that thiscall is meant for
+// class methods; on a pointer to one it is what is meant here, and it takes
+// effect.
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wattributes"
 #endif
@@ -295,7 +296,7 @@ typedef struct ITreeComponentVtbl {
   RODAROVE_TREE_COMPONENT_SLOTS_(ITreeComponent)
 } ITreeComponentVtbl;
 
-#if defined(__GNUC__) && !defined(__clang__) && !defined(__cplusplus)
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic pop
 #endif
 #undef RODAROVE_COMPONENT_SLOTS_
