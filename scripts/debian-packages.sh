@@ -10,8 +10,8 @@
 # installs for it:
 #
 #   librodarove1_V_ARCH.deb     component runtime: librodarove.so.1 and the
-#                               library, with shlibs, symbols and an
-#                               ldconfig trigger
+#                               library, with shlibs and an ldconfig
+#                               trigger
 #   librodarove-dev_V_ARCH.deb  component dev: headers, librodarove.so, the
 #                               CMake package, the .pc file
 #   rodarove-host_V_ARCH.deb    component host: the host program and its
@@ -147,6 +147,17 @@ shlib_depends() {
   echo "$found" | sed -n 's/^shlibs:Depends=//p'
 }
 
+# override PACKAGE LINE...: the lintian overrides of a staged package, each
+# with the reason in a comment line before it.
+override() {
+  local file=$work/$1/usr/share/lintian/overrides/$1
+  shift
+  mkdir -p "$(dirname "$file")"
+  printf '%s\n' "$@" >>"$file"
+  chmod 0755 "$(dirname "$file")"
+  chmod 0644 "$file"
+}
+
 # finish PACKAGE SECTION MULTIARCH DEPENDS SUMMARY TEXT: the control file
 # and md5sums of a staged package, then the .deb.
 finish() {
@@ -178,17 +189,14 @@ finish() {
 
 runtime=librodarove$major
 stage "$runtime" runtime
+# A host built against this version may use any slot it has: it needs at
+# least this version.
 echo "librodarove $major $runtime (>= $version)" >"$work/$runtime/DEBIAN/shlibs"
-# The exports, each with the version that first had it.
-{
-  echo "librodarove.so.$major $runtime #MINVER#"
-  echo "* Build-Depends-Package: librodarove-dev"
-  for symbol in CreateComponent GetComponentIDs PavexDllCanUnloadNow PavexDllFreeMap \
-      PavexSetDllSafe SetDLLRegistry SetFactoryHandle; do
-    echo " $symbol@Base 1.0.0"
-  done
-} >"$work/$runtime/DEBIAN/symbols"
 echo "activate-noawait ldconfig" >"$work/$runtime/DEBIAN/triggers"
+override "$runtime" \
+  "# A minor version adds slots to the components' table, not symbols: a" \
+  "# symbols file would let hosts depend on too old a version." \
+  "$runtime: no-symbols-control-file usr/lib/$multiarch/librodarove.so.$version"
 depends=$(shlib_depends "$runtime")
 finish "$runtime" libs same "$depends" \
   "tree container component module (library)" \
@@ -203,11 +211,8 @@ the pkg-config file."
 
 stage rodarove-host host
 if ! ls "$work/rodarove-host/usr/share/man/man1/rodarove-host.1"* >/dev/null 2>&1; then
-  # Until the host component installs its manual page.
-  mkdir -p "$work/rodarove-host/usr/share/lintian/overrides"
-  echo "rodarove-host: no-manual-page [usr/bin/rodarove-host]" \
-    >"$work/rodarove-host/usr/share/lintian/overrides/rodarove-host"
-  chmod 0644 "$work/rodarove-host/usr/share/lintian/overrides/rodarove-host"
+  override rodarove-host "# Until the host component installs the manual page." \
+    "rodarove-host: no-manual-page [usr/bin/rodarove-host]"
 fi
 # The host loads the library by its path at run time, so dpkg-shlibdeps
 # does not see that it needs it.
