@@ -210,10 +210,6 @@ the link librodarove.so, the CMake package (find_package(rodarove)) and
 the pkg-config file."
 
 stage rodarove-host host
-if ! ls "$work/rodarove-host/usr/share/man/man1/rodarove-host.1"* >/dev/null 2>&1; then
-  override rodarove-host "# Until the host component installs the manual page." \
-    "rodarove-host: no-manual-page [usr/bin/rodarove-host]"
-fi
 # The host loads the library by its path at run time, so dpkg-shlibdeps
 # does not see that it needs it.
 depends=$(shlib_depends rodarove-host)
