@@ -11,6 +11,12 @@
 #                            module, rodarove::headers is for run-time loading
 #   lib/pkgconfig/rodarove.pc
 # The stand-in factory PavFact is a test aid and is not installed.
+#
+# Every file belongs to one install component, and each Debian package
+# (scripts/debian-packages.sh) holds one component:
+#   runtime  the module: librodarove.so.1 and its file, rodarove.dll
+#   dev      headers, librodarove.so, rodarove.lib/.def, CMake package, .pc
+#   host     the host program (host/CMakeLists.txt)
 include(CMakePackageConfigHelpers)
 
 set(RODAROVE_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/rodarove)
@@ -34,31 +40,40 @@ if(WIN32)
     COMMAND ${RODAROVE_DLLTOOL} -m ${machine} -d ${PROJECT_SOURCE_DIR}/module/rodarove.def
             -D $<TARGET_FILE_NAME:rodarove> -l $<TARGET_LINKER_FILE:rodarove>
     VERBATIM)
-  install(FILES ${PROJECT_SOURCE_DIR}/module/rodarove.def DESTINATION ${CMAKE_INSTALL_LIBDIR})
+  install(FILES ${PROJECT_SOURCE_DIR}/module/rodarove.def DESTINATION ${CMAKE_INSTALL_LIBDIR}
+          COMPONENT dev)
 endif()
 
 install(TARGETS rodarove rodarove_headers EXPORT rodaroveTargets
-        RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
-        LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
-        ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
+        RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime
+        LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime NAMELINK_COMPONENT dev
+        ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT dev)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/rodarove/
-        DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/rodarove FILES_MATCHING PATTERN "*.h")
+        DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/rodarove COMPONENT dev FILES_MATCHING PATTERN "*.h")
 install(FILES ${PROJECT_BINARY_DIR}/include/rodarove/version.h
-        DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/rodarove)
+        DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/rodarove COMPONENT dev)
 
-install(EXPORT rodaroveTargets NAMESPACE rodarove:: DESTINATION ${RODAROVE_CMAKE_DIR})
+install(EXPORT rodaroveTargets NAMESPACE rodarove:: DESTINATION ${RODAROVE_CMAKE_DIR}
+        COMPONENT dev)
 configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/rodaroveConfig.cmake.in
   ${PROJECT_BINARY_DIR}/rodaroveConfig.cmake INSTALL_DESTINATION ${RODAROVE_CMAKE_DIR})
 write_basic_package_version_file(${PROJECT_BINARY_DIR}/rodaroveConfigVersion.cmake
   COMPATIBILITY SameMajorVersion)
 install(FILES ${PROJECT_BINARY_DIR}/rodaroveConfig.cmake
               ${PROJECT_BINARY_DIR}/rodaroveConfigVersion.cmake
-        DESTINATION ${RODAROVE_CMAKE_DIR})
+        DESTINATION ${RODAROVE_CMAKE_DIR} COMPONENT dev)
 
-# The .pc file names its prefix relative to its own folder, so that a moved
-# prefix still works.
-file(RELATIVE_PATH RODAROVE_PC_TO_PREFIX ${CMAKE_INSTALL_FULL_LIBDIR}/pkgconfig
-     ${CMAKE_INSTALL_PREFIX})
-string(REGEX REPLACE "/$" "" RODAROVE_PC_TO_PREFIX "${RODAROVE_PC_TO_PREFIX}")
+# The .pc file of a build for /usr names its folders plainly, so that
+# pkg-config recognises the system's own and leaves out their -I and -L.
+# Any other prefix may be chosen at install time or moved afterwards (the
+# .tar.gz), so the .pc file names it relative to its own folder.
+if(CMAKE_INSTALL_PREFIX STREQUAL "/usr")
+  set(RODAROVE_PC_PREFIX /usr)
+else()
+  file(RELATIVE_PATH RODAROVE_PC_PREFIX ${CMAKE_INSTALL_FULL_LIBDIR}/pkgconfig
+       ${CMAKE_INSTALL_PREFIX})
+  string(REGEX REPLACE "/$" "" RODAROVE_PC_PREFIX "\${pcfiledir}/${RODAROVE_PC_PREFIX}")
+endif()
 configure_file(${CMAKE_CURRENT_LIST_DIR}/rodarove.pc.in ${PROJECT_BINARY_DIR}/rodarove.pc @ONLY)
-install(FILES ${PROJECT_BINARY_DIR}/rodarove.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+install(FILES ${PROJECT_BINARY_DIR}/rodarove.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig
+        COMPONENT dev)

@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
 # Builds the release packages into dist/:
-#   rodarove-VERSION-Linux-ARCH.tar.gz and rodarove_VERSION_ARCH.deb
+#   rodarove-VERSION-Linux-ARCH.tar.gz
+#   librodarove1_VERSION_ARCH.deb, librodarove-dev_VERSION_ARCH.deb and
+#     rodarove-host_VERSION_ARCH.deb (scripts/debian-packages.sh, from a
+#     build for /usr)
 #   rodarove-VERSION-win64.zip, rodarove-VERSION-win32.zip, ...: one for each
 #     Windows toolchain file cmake/mingw-w64-*.cmake
-# Each holds what `cmake --install` installs for its target. Release builds
-# without tests go to build/package/*. Installs what is missing when run as
-# root on Debian. Exits non-zero when a package cannot be made.
+# Each holds what `cmake --install` installs for its target (a .deb: one
+# install component). Release builds without tests go to build/package/*.
+# Installs what is missing when run as root on Debian. Exits non-zero when a
+# package cannot be made.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -18,7 +22,7 @@ for toolchain in cmake/mingw-w64-*.cmake; do
   arch=$(basename "$toolchain" .cmake)
   windows_archs+=("${arch#mingw-w64-}")
 done
-# dpkg-dev gives the .deb its dependencies (dpkg-shlibdeps).
+# dpkg-dev gives the .debs their dependencies (dpkg-shlibdeps).
 rodarove_setup build package || exit 1
 
 # package NAME BUILD_DIR CMAKE_ARGS...: configures and builds BUILD_DIR,
@@ -46,6 +50,9 @@ package() {
 rm -rf dist
 mkdir -p dist
 package linux build/package/linux
+echo "== debian: building in $root/build/package/debian"
+RODAROVE_GENERATOR=$RODAROVE_GENERATOR RODAROVE_JOBS=$jobs \
+  bash scripts/debian-packages.sh build/package/debian dist
 for arch in "${windows_archs[@]}"; do
   package "windows $arch" "build/package/windows-$arch" \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-$arch.cmake"

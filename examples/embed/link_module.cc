@@ -13,7 +13,7 @@ int main() {
 
   IComponent* component = CreateComponent(837, 1);
   if (component == nullptr) return 1;
-  ITreeComponent* tree = static_cast<ITreeComponent*>(static_cast<ITreeContainer*>(component));
+  ITreeComponent* tree = RodaroveAsTree(component);
   tree->SetRoot(1);
   tree->AppendChild(2, 1);
   tree->AppendChild(3, 1);

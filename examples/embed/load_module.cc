@@ -51,7 +51,7 @@ int main(int argc, char** argv) {
     CloseModule(module);
     return 1;
   }
-  ITreeComponent* tree = static_cast<ITreeComponent*>(static_cast<ITreeContainer*>(component));
+  ITreeComponent* tree = RodaroveAsTree(component);  // the same object, all 35 slots
   tree->SetRoot(1);
   tree->AppendChild(2, 1);
   tree->AppendChild(3, 1);

@@ -1,7 +1,8 @@
 // The seven exports of the rodarove module, under undecorated C names.
 //
 // A host loads the module (LoadLibrary / dlopen), looks these names up and
-// calls them from any thread. None of them throws.
+// calls them from any thread. None of them throws. docs/reference.md gives
+// their arguments, results and messages in full.
 //
 // Calling conventions
 //
@@ -63,10 +64,12 @@ RODAROVE_EXPORT void* RODAROVE_CALL SetFactoryHandle(void* handle);
 // 1 when no component of this module is live, else 0.
 RODAROVE_EXPORT int32_t RODAROVE_CALL PavexDllCanUnloadNow(void);
 
-// Releases every live component whose auto-free value is nonzero.
+// Releases every live component whose auto-free value is nonzero, also one
+// the host still holds: its pointer is dead afterwards.
 RODAROVE_EXPORT void RODAROVE_CALL PavexDllFreeMap(void);
 
-// 0 turns every Release into a no-op; returns safe.
+// 0 turns every Release into a no-op, nonzero turns it back on; returns
+// safe.
 RODAROVE_EXPORT int32_t RODAROVE_CALL PavexSetDllSafe(int32_t safe);
 
 #ifdef __cplusplus

@@ -6,17 +6,26 @@
 // the slot numbers below are positions in the object's table of virtual
 // functions, and they are part of the module's contract.
 //
-// Conventions shared by the tree slots:
+// docs/reference.md gives every slot's arguments and results for both
+// classes. Conventions shared by the tree slots:
 //  * Predicates (6-8) answer 1 or 0.
 //  * Single-link lookups (16-20) answer 1 and write *out, 0 when the node has
-//    no such relative, -1 when the ID is not a node; *out is written only on 1.
+//    no such relative, -1 when the ID is not a node; *out is written only on
+//    1. Component 837 differs for IDs it cannot hold: 16-18 answer -1 only
+//    for IDs outside 1 .. slot count - 1 and 0 for one inside that is not a
+//    node, and 20 never answers -1.
 //  * Edits (5, 9-12, 26-29) answer 1 when done and 0 when refused.
 //  * List queries (21-25, 32-34) return the full number of entries whatever
 //    the buffer; entry k is written exactly when the array is not null and
-//    k < capacity. A null array with capacity 0 only counts.
+//    k < capacity. A null array with capacity 0 only counts. The capacity
+//    of 25 and 33 counts NodePairs, and 25 answers the number of nodes, root
+//    included: the pairs of its answer plus one.
 //
-// There is no destructor in these interfaces: a component's life ends with
-// Release (slot 2) and nothing else.
+// A component's life ends with Release (slot 2) and nothing else: the
+// pointer is dead afterwards, a second Release included. The interfaces'
+// destructors are protected and not virtual, so that `delete` on one does
+// not compile and the table holds the 35 slots alone. One component must
+// not be used from two threads at once.
 //
 // The header compiles as C11 and as C++17. C++ sees the interfaces as
 // classes of pure virtual functions; C sees structs whose first member,
@@ -110,11 +119,15 @@ struct IComponent {
   virtual void RODAROVE_SLOTCALL Release(int32_t force) = 0;      // 2: ends the component's life
   virtual int32_t RODAROVE_SLOTCALL GetAutoFree() = 0;            // 3: the stored auto-free value
   virtual void RODAROVE_SLOTCALL SetAutoFree(int32_t value) = 0;  // 4: stored unchanged
+
+ protected:
+  ~IComponent() = default;
 };
 
 // Slots 5-29: the tree operations of both classes.
 struct ITreeContainer : IComponent {
-  virtual int32_t RODAROVE_SLOTCALL SetRoot(int32_t id) = 0;  // 5: 1 set, 0 a root exists
+  // 5: 1 set; 0 refused: a root exists (837 also: 0, 178956000 or more, a node).
+  virtual int32_t RODAROVE_SLOTCALL SetRoot(int32_t id) = 0;
   virtual int32_t RODAROVE_SLOTCALL IsLeaf(int32_t id) = 0;                     // 6
   virtual int32_t RODAROVE_SLOTCALL Exists(int32_t id) = 0;                     // 7
   virtual int32_t RODAROVE_SLOTCALL IsChild(int32_t id, int32_t parentId) = 0;  // 8
@@ -134,7 +147,9 @@ struct ITreeContainer : IComponent {
   virtual int32_t RODAROVE_SLOTCALL GetFirstChild(int32_t id, int32_t* out) = 0;   // 18
   virtual int32_t RODAROVE_SLOTCALL GetPrevSibling(int32_t id, int32_t* out) = 0;  // 19
   virtual int32_t RODAROVE_SLOTCALL GetNextSibling(int32_t id, int32_t* out) = 0;  // 20
-  // 21: path root .. id; 22: path id .. root; -1 when id is not a node.
+  // 21: path root .. id; 22: path id .. root; -1 when id is not a node. In
+  // 837 a parent that is not a node ends both (22 lists it last, 21 lists
+  // the nodes below the highest node of the chain).
   virtual int32_t RODAROVE_SLOTCALL GetPathFromRoot(int32_t id, int32_t* buffer,
                                                     int32_t capacity) = 0;
   virtual int32_t RODAROVE_SLOTCALL GetPathToRoot(int32_t id, int32_t* buffer,
@@ -152,6 +167,9 @@ struct ITreeContainer : IComponent {
   virtual int32_t RODAROVE_SLOTCALL MoveToLastChild(int32_t id, int32_t newParentId) = 0;   // 27
   virtual int32_t RODAROVE_SLOTCALL MoveBefore(int32_t id, int32_t refId) = 0;              // 28
   virtual int32_t RODAROVE_SLOTCALL MoveAfter(int32_t id, int32_t refId) = 0;               // 29
+
+ protected:
+  ~ITreeContainer() = default;
 };
 
 // Slots 30-34: the table that components 114 and 837 both carry beyond
@@ -172,6 +190,9 @@ struct ITreeComponent : ITreeContainer {
   // 34: the nodes depth levels below id, grouped by parent.
   virtual int32_t RODAROVE_SLOTCALL GetNodesAtDepth(int32_t depth, int32_t id, int32_t* buffer,
                                                     int32_t capacity) = 0;
+
+ protected:
+  ~ITreeComponent() = default;
 };
 
 #else  // C
@@ -181,6 +202,19 @@ typedef struct ITreeContainer ITreeContainer;
 typedef struct ITreeComponent ITreeComponent;
 
 #endif  // __cplusplus
+
+// The tree view of a component that CreateComponent made: the same object,
+// with all 35 slots (every component of this module is an ITreeComponent).
+// Null stays null.
+#ifdef __cplusplus
+inline ITreeComponent* RodaroveAsTree(IComponent* component) {
+  return static_cast<ITreeComponent*>(static_cast<ITreeContainer*>(component));
+}
+#else
+static inline ITreeComponent* RodaroveAsTree(IComponent* component) {
+  return (ITreeComponent*)component;
+}
+#endif
 
 #if RODAROVE_SLOT_TABLES
 
@@ -239,9 +273,10 @@ typedef struct ITreeComponent ITreeComponent;
   int32_t(RODAROVE_SLOTCALL* GetNodesAtDepth)(Self* self, int32_t depth, int32_t id,               \
                                               int32_t* buffer, int32_t capacity);
 
-// GCC's C front end warns that thiscall is meant for class methods; on a
-// pointer to one it is what is meant here, and it takes effect.
-#if defined(__GNUC__) && !defined(__clang__) && !defined(__cplusplus)
+// GCC warns (in C, and in C++ under -pedantic) that thiscall is meant for
+// class methods; on a pointer to one it is what is meant here, and it takes
+// effect.
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wattributes"
 #endif
@@ -261,7 +296,7 @@ typedef struct ITreeComponentVtbl {
   RODAROVE_TREE_COMPONENT_SLOTS_(ITreeComponent)
 } ITreeComponentVtbl;
 
-#if defined(__GNUC__) && !defined(__clang__) && !defined(__cplusplus)
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic pop
 #endif
 #undef RODAROVE_COMPONENT_SLOTS_

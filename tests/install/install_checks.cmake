@@ -93,17 +93,21 @@ function(rodarove_build_examples dir)
   rodarove_run(out COMMAND ${CMAKE_COMMAND} --build ${dir})
 endfunction()
 
-# rodarove_check_host(HOST [EMULATOR ...]): the host program HOST, run
-# without --module as a user runs it, reports the project's version, finds
-# its module and runs host_session.txt (copied beside it): its output is
-# host_session.expected, and the debugger output (its standard error) the
-# leak report of the one component left live.
+# rodarove_check_host(HOST [EMULATOR ...] [SCRIPT_DIR DIR]): the host program
+# HOST, run without --module as a user runs it, reports the project's
+# version, finds its module and runs host_session.txt (copied into DIR,
+# beside the host by default): its output is host_session.expected, and the
+# debugger output (its standard error) the leak report of the one component
+# left live.
 function(rodarove_check_host host)
-  cmake_parse_arguments(ARG "" "" "EMULATOR" ${ARGN})
+  cmake_parse_arguments(ARG "" "SCRIPT_DIR" "EMULATOR" ${ARGN})
   rodarove_run(version COMMAND ${ARG_EMULATOR} ${host} --version)
   rodarove_expect_equal("${host} --version" "rodarove-host ${VERSION}\n" "${version}")
 
   get_filename_component(dir ${host} DIRECTORY)
+  if(ARG_SCRIPT_DIR)
+    set(dir ${ARG_SCRIPT_DIR})
+  endif()
   file(COPY ${RODAROVE_INSTALL_TESTS_DIR}/host_session.txt DESTINATION ${dir})
   rodarove_run(out ERRORS err COMMAND ${ARG_EMULATOR} ${host} host_session.txt
                WORKING_DIRECTORY ${dir})

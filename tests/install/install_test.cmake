@@ -68,16 +68,18 @@ rodarove_expect_equal("load_module's debugger output" "[Pavex_Error] Load PavFac
 rodarove_run(out ERRORS err COMMAND ${embed}/link_module)
 rodarove_expect_equal("link_module (CMake package)" "${RODAROVE_LINK_MODULE_OUTPUT}" "${out}")
 
-# The same host through pkg-config, as the README compiles it.
+# The same host through pkg-config, as the README compiles it: the rpath
+# names the prefix's library folder plainly.
 set(ENV{PKG_CONFIG_PATH} ${prefix}/${LIBDIR}/pkgconfig)
 rodarove_run(modversion COMMAND pkg-config --modversion rodarove)
 rodarove_expect_equal("pkg-config --modversion" "${VERSION}\n" "${modversion}")
 rodarove_run(flags COMMAND pkg-config --cflags --libs rodarove)
-rodarove_run(libdir COMMAND pkg-config --variable=libdir rodarove)
 separate_arguments(flags UNIX_COMMAND "${flags}")
-string(STRIP "${libdir}" libdir)
 rodarove_run(out COMMAND ${CXX} -Wall -Wextra -Werror ${SOURCE_DIR}/examples/embed/link_module.cc
-             ${flags} -Wl,-rpath,${libdir} -o ${WORK_DIR}/link_module_pc)
+             ${flags} -Wl,-rpath,${prefix}/${LIBDIR} -o ${WORK_DIR}/link_module_pc)
+rodarove_run(dump COMMAND ${OBJDUMP} -p ${WORK_DIR}/link_module_pc)
+string(REGEX MATCH "R(UN)?PATH +[^\n]*" rpath "${dump}")
+rodarove_expect_equal("link_module's rpath" "RUNPATH              ${prefix}/${LIBDIR}" "${rpath}")
 rodarove_run(out ERRORS err COMMAND ${WORK_DIR}/link_module_pc)
 rodarove_expect_equal("link_module (pkg-config)" "${RODAROVE_LINK_MODULE_OUTPUT}" "${out}")
 

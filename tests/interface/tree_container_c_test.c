@@ -288,7 +288,7 @@ int main(int argc, char** argv) {
     // The object is its own ITreeComponent: one table behind one pointer.
     EXPECT_EQ(c->lpVtbl->GetComponentID(c), classes[k]);
     EXPECT_EQ(e.PavexDllCanUnloadNow(), 0);
-    ExerciseEverySlot((ITreeComponent*)c, classes[k]);
+    ExerciseEverySlot(RodaroveAsTree(c), classes[k]);
     EXPECT_EQ(e.PavexDllCanUnloadNow(), 1);
   }
 
