@@ -13,17 +13,26 @@ ComponentBaseCore::~ComponentBaseCore() {
 
 void ComponentBaseCore::Release(int32_t force) {
   if (DllSafe.load() == 0) return;
+  // ModuleLock from the look-up of the record through its removal: a
+  // component is released once, and no other thread can be handed this
+  // address and record it in between. A Release that finds no record (the
+  // component was released meanwhile, say by PavexDllFreeMap on another
+  // thread) reads nothing of the object.
+  IComponent* key = this;
+  ModuleLockGuard lock;
+  if (!IsLiveComponent(key)) {
+    RefuseUnknownRelease(key);
+    return;
+  }
   if (requiresForce_ != 0 && force == 0) return;
   Finalize();
   if (noSelfDelete_ != 0) return;
   int32_t notifyFactory = GetComponentID() != kComponentFactoryId ? 1 : 0;
-  IComponent* key = this;
-  // Hold ModuleLock from the deletion through the removal, so that no other
-  // thread can be handed this address and record it in between.
-  ModuleLockGuard lock;
   delete static_cast<OwnedObjectHolder*>(this);
   RemoveLiveComponent(key, notifyFactory);
 }
+
+void ComponentBaseCore::SetAutoFree(int32_t value) { PublishAutoFree(this, &autoFree_, value); }
 
 void ComponentBaseCore::Finalize() {
   if (alive_ == 0) return;

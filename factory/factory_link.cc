@@ -12,8 +12,8 @@ FactoryLink::FactoryLink() : instance(nullptr), factory(nullptr) {
   // gets the module's own buffer, which outlives the call.
   LoadFactory(RegistryPath);
   if (factory != nullptr) {
-    instance = factory->AcquireFactory(kFactoryComponentId, RegistryPath);
-    if (instance != nullptr) instance->SetAutoFree(1);
+    instance = factory->lpVtbl->AcquireFactory(factory, kFactoryComponentId, RegistryPath);
+    if (instance != nullptr) instance->lpVtbl->SetAutoFree(instance, 1);
   }
 }
 
@@ -27,20 +27,20 @@ void FactoryLink::LoadFactory(const char* iniName) {
   }
   // The factory module's CreateComponent makes component 361 only, which is
   // a ComponentFactory.
-  factory = static_cast<IComponentFactory*>(CreateFactoryObject(module, kFactoryComponentId));
+  factory = static_cast<ComponentFactory*>(CreateFactoryObject(module, kFactoryComponentId));
   if (factory == nullptr) {
     FactoryDebugPrint("[Pavex_Error] Create ComponentFactory in PavFact.dll Fail\n");
   }
 }
 
-IComponent* FactoryLink::CreateFactoryObject(platform::ModuleHandle module, int32_t componentId) {
+void* FactoryLink::CreateFactoryObject(platform::ModuleHandle module, int32_t componentId) {
   auto create = reinterpret_cast<FactoryCreateComponentFn>(
       platform::FindExport(module, "CreateComponent"));
   if (create == nullptr) {
     FactoryDebugPrint("[Pavex_Error] Can't find CreateComponent().\n");
     return nullptr;
   }
-  IComponent* object = create(componentId, 0);
+  void* object = create(componentId, 0);
   if (object == nullptr) {
     FactoryDebugPrint("[Pavex_Error] CreateComponent(ComponentId=%u) return null.\n",
                       static_cast<unsigned>(componentId));
@@ -52,7 +52,9 @@ void NotifyFactoryOfIdleModule() {
   // Nothing of the factory's may escape to the component's Release.
   try {
     FactoryLink link;
-    if (link.instance != nullptr) link.instance->NotifyModuleIdle(ModuleHandle.load());
+    if (link.instance != nullptr) {
+      link.instance->lpVtbl->NotifyModuleIdle(link.instance, ModuleHandle.load());
+    }
   } catch (...) {
   }
 }

@@ -27,10 +27,10 @@ class FactoryLink {
 
   // The object made by module's exported CreateComponent(componentId, 0),
   // or null after its message.
-  static IComponent* CreateFactoryObject(platform::ModuleHandle module, int32_t componentId);
+  static void* CreateFactoryObject(platform::ModuleHandle module, int32_t componentId);
 
-  IFactoryInstance* instance;  // null unless obtained
-  IComponentFactory* factory;  // null unless created
+  FactoryInstance* instance;  // null unless obtained
+  ComponentFactory* factory;  // null unless created
 };
 
 // Tells the factory instance, if one is obtained, that this module is idle.

@@ -1,9 +1,11 @@
 #include "module/live_component_table.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cinttypes>
 #include <map>
 #include <new>
+#include <vector>
 
 #include "factory/factory_link.h"
 #include "module/module_state.h"
@@ -28,7 +30,62 @@ alignas(LiveMap) unsigned char g_tableStorage[sizeof(LiveMap)];
 LiveMap* g_table = nullptr;           // guarded by ModuleLock
 std::atomic<int32_t> g_count{0};      // the table's size; read unlocked
 
+// A PavexDllFreeMap in progress on the thread that holds ModuleLock: the
+// records made, and the components marked auto-free, while it walks (the
+// walk may have passed their keys already), and whether it has notified
+// the factory.
+struct FreeMapWalk {
+  std::vector<uintptr_t> noted;
+  bool notedLost = false;  // a key could not be kept: walk everything again
+  bool notified = false;
+};
+
+// Guarded by ModuleLock. Only the thread that holds it sets them, and the
+// lock is held for the whole of a walk and of a notification, so a thread
+// that finds them set is inside one of its own.
+FreeMapWalk* g_walk = nullptr;
+bool g_notifying = false;
+
 uintptr_t Key(IComponent* component) { return reinterpret_cast<uintptr_t>(component); }
+
+void NoteForWalk(uintptr_t key) {
+  if (g_walk == nullptr || g_walk->notedLost) return;
+  try {
+    g_walk->noted.push_back(key);
+  } catch (...) {
+    g_walk->notedLost = true;
+  }
+}
+
+void ReportUnknown(IComponent* component) {
+  DebugPrint("Pavex[Error]: To remove a component not exist\n");
+  // The pointer as Windows' %p prints it: uppercase, zero-padded to the
+  // pointer's width.
+  DebugPrint("Pavex[Error]: IComponent* = 0x%0*" PRIXPTR "\n",
+             static_cast<int>(2 * sizeof(void*)), Key(component));
+}
+
+// The module has become idle: tell the factory, unless the idle moment is
+// the factory's own doing. That is so while its notification runs on this
+// thread (it created and released a component of ours), and in a
+// PavexDllFreeMap that has notified already (the walk released what the
+// factory made during that notification): the factory hears once per walk.
+void NotifyIdle() {
+  if (g_notifying) return;
+  if (g_walk != nullptr) {
+    if (g_walk->notified) return;
+    g_walk->notified = true;
+  }
+  g_notifying = true;
+  NotifyFactoryOfIdleModule();
+  g_notifying = false;
+}
+
+// Asks one component for its auto-free value and releases it when it is
+// nonzero.
+void FreeIfAutoFree(IComponent* component) {
+  if (component->GetAutoFree() != 0) component->Release(0);
+}
 
 }  // namespace
 
@@ -54,7 +111,24 @@ bool InsertLiveComponent(IComponent* component, int32_t componentId, uint32_t cr
     return false;
   }
   g_count.store(static_cast<int32_t>(g_table->size()));
+  NoteForWalk(Key(component));
   return true;
+}
+
+bool IsLiveComponent(IComponent* component) {
+  ModuleLockGuard lock;
+  return g_table != nullptr && g_table->count(Key(component)) == 1;
+}
+
+void RefuseUnknownRelease(IComponent* component) {
+  ModuleLockGuard lock;
+  ReportUnknown(component);
+}
+
+void PublishAutoFree(IComponent* component, std::atomic<int32_t>* flag, int32_t value) {
+  ModuleLockGuard lock;
+  flag->store(value, std::memory_order_relaxed);
+  if (value != 0) NoteForWalk(Key(component));
 }
 
 void RemoveLiveComponent(IComponent* component, int32_t notifyFactory) {
@@ -63,13 +137,9 @@ void RemoveLiveComponent(IComponent* component, int32_t notifyFactory) {
   if (erased) {
     g_count.store(static_cast<int32_t>(g_table->size()));
   } else {
-    DebugPrint("Pavex[Error]: To remove a component not exist\n");
-    // The pointer as Windows' %p prints it: uppercase, zero-padded to the
-    // pointer's width.
-    DebugPrint("Pavex[Error]: IComponent* = 0x%0*" PRIXPTR "\n",
-               static_cast<int>(2 * sizeof(void*)), Key(component));
+    ReportUnknown(component);
   }
-  if (g_count.load() == 0 && notifyFactory != 0) NotifyFactoryOfIdleModule();
+  if (g_count.load() == 0 && notifyFactory != 0) NotifyIdle();
 }
 
 void ReportLeaks() {
@@ -92,16 +162,39 @@ void ReportLeaks() {
 void FreeAutoFreeComponents() {
   ModuleLockGuard lock;
   if (g_table == nullptr) return;
-  auto it = g_table->begin();
-  while (it != g_table->end()) {
-    uintptr_t key = it->first;
-    IComponent* component = it->second.component;
-    if (component->GetAutoFree() != 0) component->Release(0);
-    // The release may have erased this record and others: look the key up
-    // again, and start over from the smallest key after a removal.
-    auto again = g_table->find(key);
-    it = again == g_table->end() ? g_table->begin() : std::next(again);
+  FreeMapWalk walk;
+  FreeMapWalk* outer = g_walk;  // a walk started from a notification nests
+  g_walk = &walk;
+  // First every record in key order, each looked up after the key of the
+  // one before, so that the records a release erases or adds do not
+  // matter; then the records noted meanwhile, until none is left. Each
+  // release is one look-up, so the walk is O(n log n).
+  bool everything = true;
+  while (everything || !walk.noted.empty()) {
+    if (everything) {
+      everything = false;
+      for (auto it = g_table->begin(); it != g_table->end();) {
+        uintptr_t key = it->first;
+        FreeIfAutoFree(it->second.component);
+        it = g_table->upper_bound(key);
+      }
+    } else {
+      std::vector<uintptr_t> keys;
+      keys.swap(walk.noted);
+      std::sort(keys.begin(), keys.end());
+      keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+      for (uintptr_t key : keys) {
+        auto it = g_table->find(key);
+        if (it != g_table->end()) FreeIfAutoFree(it->second.component);
+      }
+    }
+    if (walk.notedLost) {
+      walk.notedLost = false;
+      walk.noted.clear();
+      everything = true;
+    }
   }
+  g_walk = outer;
 }
 
 int32_t LiveComponentCount() { return g_count.load(); }

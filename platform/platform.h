@@ -45,13 +45,14 @@ unsigned GetProfileString(const char* section, const char* key, const char* defa
                           char* out, unsigned size, const char* file);
 
 // LoadLibraryA / GetProcAddress. A loaded module is never unloaded by the
-// module. Null on failure.
+// module. Null on failure. FindExport finds only what the module itself
+// defines, not what a library it depends on does.
 ModuleHandle LoadModule(const char* path);
 void* FindExport(ModuleHandle module, const char* name);
 
 // GetModuleFileNameA(GetModuleHandleA(NULL)): the path of the host process's
-// executable, cut to size - 1 and terminated; returns its length, 0 when
-// unknown.
+// executable, terminated; returns its length, or 0 (out empty) when it is
+// unknown or does not fit in size - 1 characters.
 unsigned GetExecutablePath(char* out, unsigned size);
 
 }  // namespace platform

@@ -29,8 +29,9 @@ unsigned GetExecutablePath(char* out, unsigned size) {
   if (out == nullptr || size == 0) return 0;
   out[0] = '\0';
   DWORD n = ::GetModuleFileNameA(::GetModuleHandleA(nullptr), out, static_cast<DWORD>(size));
-  // A cut path is terminated on current systems, but not on every one.
-  if (n >= size) n = size - 1;
+  // A path that does not fit comes back cut, as size characters (not
+  // terminated on every system): a cut path would name another file.
+  if (n >= size) n = 0;
   out[n] = '\0';
   return static_cast<unsigned>(n);
 }

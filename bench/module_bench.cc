@@ -1,0 +1,40 @@
+// The cost of PavexDllFreeMap over many live components, every other one
+// auto-free (both classes, in turn), through the built module. One more
+// component stays alive for the whole run, so that no walk empties the
+// table and notifies the factory.
+#include <benchmark/benchmark.h>
+
+#include <vector>
+
+#include "rodarove/rodarove.h"
+
+namespace {
+
+void FreeMap(benchmark::State& state) {
+  static IComponent* keeper = CreateComponent(114, 0);
+  (void)keeper;
+  const int n = static_cast<int>(state.range(0));
+  std::vector<IComponent*> kept;
+  for (auto _ : state) {
+    state.PauseTiming();
+    for (int i = 0; i < n; ++i) {
+      IComponent* c = CreateComponent(i % 4 < 2 ? 114 : 837, 0);
+      if (i % 2 == 1) {
+        c->SetAutoFree(1);
+      } else {
+        kept.push_back(c);
+      }
+    }
+    state.ResumeTiming();
+    PavexDllFreeMap();
+    state.PauseTiming();
+    for (IComponent* c : kept) c->Release(0);
+    kept.clear();
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(FreeMap)->Arg(4000)->Arg(32000)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
