@@ -32,6 +32,7 @@ void OnProcessDetach() {
     DeleteModuleLock();
   }
   DestroyLiveTable();
+  platform::CloseDebugOutput();
 }
 
 namespace {

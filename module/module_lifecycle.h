@@ -15,7 +15,8 @@ void InitializeModule();
 void OnProcessAttach(platform::ModuleHandle self);
 
 // Process detach, in this order: the leak report, the lock is deleted, the
-// live table's storage is freed (its components are not touched).
+// live table's storage is freed (its components are not touched), a file
+// the debugger output went to is closed.
 void OnProcessDetach();
 
 }  // namespace rodarove

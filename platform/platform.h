@@ -26,7 +26,13 @@ void LeaveCriticalSection(CriticalSection* cs);
 void DeleteCriticalSection(CriticalSection* cs);
 
 // Hands one message to the debugger output, unchanged (no line end added).
+// On POSIX that is standard error, or where the environment variable
+// RODAROVE_DEBUG_OUTPUT says at the first message: "stderr", "none", or
+// "file:PATH" (appended to; standard error when it cannot be opened).
 void OutputDebugString(const char* text);
+// Closes a file the debugger output went to; later messages are dropped.
+// For the very end of process detach.
+void CloseDebugOutput();
 
 // Stops in a debugger when one is attached; otherwise does nothing.
 void DebugBreak();

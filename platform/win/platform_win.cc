@@ -32,6 +32,8 @@ void OutputDebugString(const char* text) {
   ::OutputDebugStringA(text);
 }
 
+void CloseDebugOutput() {}
+
 // Without a debugger DebugBreak would end the process with an unhandled
 // breakpoint; the module only wants to stop where someone is watching.
 void DebugBreak() {
