@@ -14,6 +14,7 @@
 #include <cstdint>
 
 #include "component/owned_object_holder.h"
+#include "module/state/component_services.h"
 #include "rodarove/tree_container.h"
 
 namespace rodarove {
@@ -47,6 +48,8 @@ class ComponentBaseCore : public ITreeComponent, public OwnedObjectHolder {
  private:
   // Calls OnFinalRelease and deletes the keyed objects, once.
   void Finalize();
+  // Release's part under the module's lock, once its record is found.
+  static ReleaseEnd FinishRelease(void* object, int32_t force);
 
   int32_t alive_ = 1;
   int32_t noSelfDelete_ = 0;

@@ -2,25 +2,22 @@
 
 #include "factory/bounded_string.h"
 #include "factory/ini_resolution.h"
-#include "module/module_state.h"
 
 namespace rodarove {
 
-FactoryLink::FactoryLink() : instance(nullptr), factory(nullptr) {
-  // RegistryPath is written only under ModuleLock, which the caller holds
-  // for the whole notification, so it is read here directly. The factory
-  // gets the module's own buffer, which outlives the call.
-  LoadFactory(RegistryPath);
+FactoryLink::FactoryLink(const char* registryPath, platform::ModuleHandle handedOver)
+    : instance(nullptr), factory(nullptr) {
+  LoadFactory(registryPath, handedOver);
   if (factory != nullptr) {
-    instance = factory->lpVtbl->AcquireFactory(factory, kFactoryComponentId, RegistryPath);
+    instance = factory->lpVtbl->AcquireFactory(factory, kFactoryComponentId, registryPath);
     if (instance != nullptr) instance->lpVtbl->SetAutoFree(instance, 1);
   }
 }
 
 FactoryLink::~FactoryLink() = default;
 
-void FactoryLink::LoadFactory(const char* iniName) {
-  platform::ModuleHandle module = LoadFactoryModule(iniName);
+void FactoryLink::LoadFactory(const char* iniName, platform::ModuleHandle handedOver) {
+  platform::ModuleHandle module = LoadFactoryModule(iniName, handedOver);
   if (module == nullptr) {
     FactoryDebugPrint("[Pavex_Error] Load PavFact.dll Fail.\n");
     return;
@@ -48,13 +45,12 @@ void* FactoryLink::CreateFactoryObject(platform::ModuleHandle module, int32_t co
   return object;
 }
 
-void NotifyFactoryOfIdleModule() {
+void NotifyFactoryOfIdleModule(const char* registryPath, platform::ModuleHandle self,
+                               platform::ModuleHandle handedOver) {
   // Nothing of the factory's may escape to the component's Release.
   try {
-    FactoryLink link;
-    if (link.instance != nullptr) {
-      link.instance->lpVtbl->NotifyModuleIdle(link.instance, ModuleHandle.load());
-    }
+    FactoryLink link(registryPath, handedOver);
+    if (link.instance != nullptr) link.instance->lpVtbl->NotifyModuleIdle(link.instance, self);
   } catch (...) {
   }
 }

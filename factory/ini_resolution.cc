@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "factory/bounded_string.h"
-#include "module/module_state.h"
 
 namespace rodarove {
 
@@ -24,8 +23,10 @@ unsigned NativeReadProfile(const char* section, const char* key, const char* def
   return platform::GetProfileString(section, key, defaultValue, out, size, file);
 }
 
-// Filled on first use; not under a lock of its own (callers hold ModuleLock).
-char g_hostDirectory[kPathSize];
+// Filled once, on the first use that finds the directory, and never
+// written again.
+platform::Mutex g_hostDirectoryMutex;
+char g_hostDirectory[kPathSize] GUARDED_BY(g_hostDirectoryMutex);
 
 }  // namespace
 
@@ -129,6 +130,7 @@ int32_t CutAtLastSeparator(const char* executablePath, char* out, int32_t outSiz
 }
 
 const char* HostDirectory() {
+  platform::MutexLock lock(&g_hostDirectoryMutex);
   if (g_hostDirectory[0] == '\0') {
     // Room for a directory that fits kPathSize and a file name of at most
     // 255 characters: a longer path has a directory too long in any case.
@@ -137,7 +139,8 @@ const char* HostDirectory() {
       CutAtLastSeparator(executable, g_hostDirectory, kPathSize, kNativePathStyle);
     }
   }
-  return g_hostDirectory;
+  // Once filled the buffer does not change, so it may be read unlocked.
+  return g_hostDirectory[0] != '\0' ? g_hostDirectory : "";
 }
 
 namespace {
@@ -240,8 +243,7 @@ int32_t ResolveRelativeDllPath(const char* iniPath, const char* name, char* out,
   return Whole(Copy(out, outSize, joined), out);
 }
 
-platform::ModuleHandle LoadFactoryModule(const char* iniName) {
-  platform::ModuleHandle given = FactoryModuleHandle.load();
+platform::ModuleHandle LoadFactoryModule(const char* iniName, platform::ModuleHandle given) {
   if (given != nullptr) return given;
   const IniEnvironment& env = NativeIniEnvironment();
   char iniPath[kPathSize] = {};

@@ -79,7 +79,7 @@ int32_t CutAtLastSeparator(const char* executablePath, char* out, int32_t outSiz
                            PathStyle style);
 // The native host directory, computed on first use and kept; computed again
 // while it is empty. Empty when the executable's path is unknown or its
-// directory does not fit kPathSize bytes. Callers hold ModuleLock.
+// directory does not fit kPathSize bytes. Any thread may call it.
 const char* HostDirectory();
 
 // The resolution steps. Each answers 1 with a whole path in out, or 0 with
@@ -103,10 +103,11 @@ int32_t ResolveFactoryDllPath(const char* iniPath, char* out, int32_t outSize,
 int32_t ResolveRelativeDllPath(const char* iniPath, const char* name, char* out,
                                int32_t outSize, const IniEnvironment& env);
 
-// FactoryModuleHandle when set; otherwise the module found through the ini
-// files of iniName, loaded (and never unloaded). Null when loading failed
-// or a path on the way would not fit.
-platform::ModuleHandle LoadFactoryModule(const char* iniName);
+// given (a factory module the host handed over) when it is not null;
+// otherwise the module found through the ini files of iniName, loaded (and
+// never unloaded). Null when loading failed or a path on the way would not
+// fit.
+platform::ModuleHandle LoadFactoryModule(const char* iniName, platform::ModuleHandle given);
 
 }  // namespace rodarove
 

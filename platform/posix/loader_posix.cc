@@ -40,6 +40,16 @@ void* FindExport(ModuleHandle module, const char* name) {
   return symbol;
 }
 
+ModuleHandle ModuleContaining(const void* address) {
+  // RTLD_NOLOAD finds the loaded library without loading anything; the
+  // extra reference it takes is dropped at once.
+  Dl_info info;
+  if (dladdr(address, &info) == 0 || info.dli_fname == nullptr) return nullptr;
+  void* handle = dlopen(info.dli_fname, RTLD_LAZY | RTLD_NOLOAD);
+  if (handle != nullptr) dlclose(handle);
+  return handle;
+}
+
 unsigned GetExecutablePath(char* out, unsigned size) {
   if (out == nullptr || size == 0) return 0;
   out[0] = '\0';

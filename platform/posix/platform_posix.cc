@@ -33,9 +33,15 @@ void InitializeCriticalSection(CriticalSection* cs) {
   pthread_mutexattr_destroy(&attr);
 }
 
-void EnterCriticalSection(CriticalSection* cs) { pthread_mutex_lock(AsMutex(cs)); }
+// The analysis takes the annotations of these two at their word; their
+// bodies are the system's lock, which it cannot see.
+void EnterCriticalSection(CriticalSection* cs) NO_THREAD_SAFETY_ANALYSIS {
+  pthread_mutex_lock(AsMutex(cs));
+}
 
-void LeaveCriticalSection(CriticalSection* cs) { pthread_mutex_unlock(AsMutex(cs)); }
+void LeaveCriticalSection(CriticalSection* cs) NO_THREAD_SAFETY_ANALYSIS {
+  pthread_mutex_unlock(AsMutex(cs));
+}
 
 void DeleteCriticalSection(CriticalSection* cs) { pthread_mutex_destroy(AsMutex(cs)); }
 

@@ -25,6 +25,16 @@ void* FindExport(ModuleHandle module, const char* name) {
   return reinterpret_cast<void*>(::GetProcAddress(static_cast<HMODULE>(module), name));
 }
 
+ModuleHandle ModuleContaining(const void* address) {
+  HMODULE module = nullptr;
+  if (!::GetModuleHandleExA(
+          GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+          static_cast<LPCSTR>(address), &module)) {
+    return nullptr;
+  }
+  return reinterpret_cast<ModuleHandle>(module);
+}
+
 unsigned GetExecutablePath(char* out, unsigned size) {
   if (out == nullptr || size == 0) return 0;
   out[0] = '\0';

@@ -7,8 +7,8 @@
 #include <cstring>
 #include <string>
 
-#include "module/live_component_table.h"
-#include "module/module_state.h"
+#include "module/state/live_component_table.h"
+#include "module/state/module_state.h"
 #include "rodarove/rodarove.h"
 #include "tests/component/probe_component.h"
 #include "tests/support/debug_capture.h"

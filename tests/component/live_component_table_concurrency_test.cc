@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "module/live_component_table.h"
+#include "module/state/live_component_table.h"
 #include "rodarove/rodarove.h"
 #include "tests/component/probe_component.h"
 #include "tests/factory/test_files.h"

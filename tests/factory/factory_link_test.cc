@@ -12,8 +12,8 @@
 #include <string>
 
 #include "factory/ini_resolution.h"
-#include "module/live_component_table.h"
-#include "module/module_state.h"
+#include "module/state/live_component_table.h"
+#include "module/state/module_state.h"
 #include "pavfact/pavfact.h"
 #include "rodarove/rodarove.h"
 #include "tests/component/probe_component.h"

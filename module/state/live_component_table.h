@@ -1,11 +1,13 @@
 // The table of components handed out by CreateComponent and not yet
-// released, keyed by address. It never owns the components.
-#ifndef RODAROVE_MODULE_LIVE_COMPONENT_TABLE_H_
-#define RODAROVE_MODULE_LIVE_COMPONENT_TABLE_H_
+// released, keyed by address. It never owns the components, and calls
+// nothing above it: the components through their slots, and the idle
+// notification through the handler the module installs.
+#ifndef RODAROVE_MODULE_STATE_LIVE_COMPONENT_TABLE_H_
+#define RODAROVE_MODULE_STATE_LIVE_COMPONENT_TABLE_H_
 
-#include <atomic>
 #include <cstdint>
 
+#include "module/state/component_services.h"
 #include "rodarove/tree_container.h"
 
 namespace rodarove {
@@ -15,30 +17,23 @@ namespace rodarove {
 void ConstructLiveTable();
 void DestroyLiveTable();
 
+// Tells the factory module that the module is idle. The live table calls
+// it, under ModuleLock, when a removal leaves it empty; the module installs
+// it at start-up (none: nobody is told).
+using IdleHandler = void (*)();
+void SetIdleHandler(IdleHandler handler);
+
 // Records component under its address, overwriting a record already there.
 // Takes ModuleLock. Returns false when the record could not be stored.
 bool InsertLiveComponent(IComponent* component, int32_t componentId, uint32_t creatorId);
 
-// Whether component has a record. Takes ModuleLock; a caller that must act
-// on the answer holds it already.
-bool IsLiveComponent(IComponent* component);
-
-// Reports a Release of a component without a record (released already):
-// the messages of an unknown removal. Takes ModuleLock.
-void RefuseUnknownRelease(IComponent* component);
-
-// SetAutoFree: stores value into flag under ModuleLock, which
-// PavexDllFreeMap holds when it reads the flag, so that everything the
-// component's owner did before is visible to the thread that frees it.
-void PublishAutoFree(IComponent* component, std::atomic<int32_t>* flag, int32_t value);
-
 // Erases the record of a component that Release has just destroyed (the
-// pointer is only a key), reports an unknown one, and notifies the factory
-// when the table is then empty and notifyFactory is nonzero. No
+// pointer is only a key), reports an unknown one, and runs the idle
+// handler when the table is then empty and notifyFactory is nonzero. No
 // notification starts while one runs on the same thread, nor a second one
 // within one PavexDllFreeMap: those idle moments are the factory's own
-// doing. Takes ModuleLock.
-void RemoveLiveComponent(IComponent* component, int32_t notifyFactory);
+// doing. Takes ModuleLock. True when the table is empty afterwards.
+bool RemoveLiveComponent(IComponent* component, int32_t notifyFactory);
 
 // The leak report of process detach: prints every record, ascending by
 // address, and leaves them in place. Takes ModuleLock.
@@ -54,4 +49,4 @@ int32_t LiveComponentCount();
 
 }  // namespace rodarove
 
-#endif  // RODAROVE_MODULE_LIVE_COMPONENT_TABLE_H_
+#endif  // RODAROVE_MODULE_STATE_LIVE_COMPONENT_TABLE_H_

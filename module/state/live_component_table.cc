@@ -1,4 +1,4 @@
-#include "module/live_component_table.h"
+#include "module/state/live_component_table.h"
 
 #include <algorithm>
 #include <atomic>
@@ -7,8 +7,7 @@
 #include <new>
 #include <vector>
 
-#include "factory/factory_link.h"
-#include "module/module_state.h"
+#include "module/state/module_state.h"
 
 namespace rodarove {
 
@@ -27,8 +26,10 @@ using LiveMap = std::map<uintptr_t, LiveComponentRecord>;
 // explicitly, so that its lifetime does not depend on the order in which
 // static objects of different files are initialised or destroyed.
 alignas(LiveMap) unsigned char g_tableStorage[sizeof(LiveMap)];
-LiveMap* g_table = nullptr;           // guarded by ModuleLock
-std::atomic<int32_t> g_count{0};      // the table's size; read unlocked
+LiveMap* g_table GUARDED_BY(ModuleLock) PT_GUARDED_BY(ModuleLock) = nullptr;
+std::atomic<int32_t> g_count{0};  // the table's size; read unlocked
+
+IdleHandler g_idleHandler GUARDED_BY(ModuleLock) = nullptr;
 
 // A PavexDllFreeMap in progress on the thread that holds ModuleLock: the
 // records made, and the components marked auto-free, while it walks (the
@@ -40,15 +41,15 @@ struct FreeMapWalk {
   bool notified = false;
 };
 
-// Guarded by ModuleLock. Only the thread that holds it sets them, and the
-// lock is held for the whole of a walk and of a notification, so a thread
-// that finds them set is inside one of its own.
-FreeMapWalk* g_walk = nullptr;
-bool g_notifying = false;
+// Only the thread that holds ModuleLock sets them, and the lock is held for
+// the whole of a walk and of a notification, so a thread that finds them
+// set is inside one of its own.
+FreeMapWalk* g_walk GUARDED_BY(ModuleLock) PT_GUARDED_BY(ModuleLock) = nullptr;
+bool g_notifying GUARDED_BY(ModuleLock) = false;
 
 uintptr_t Key(IComponent* component) { return reinterpret_cast<uintptr_t>(component); }
 
-void NoteForWalk(uintptr_t key) {
+void NoteForWalk(uintptr_t key) REQUIRES(ModuleLock) {
   if (g_walk == nullptr || g_walk->notedLost) return;
   try {
     g_walk->noted.push_back(key);
@@ -57,7 +58,7 @@ void NoteForWalk(uintptr_t key) {
   }
 }
 
-void ReportUnknown(IComponent* component) {
+void ReportUnknown(IComponent* component) REQUIRES(ModuleLock) {
   DebugPrint("Pavex[Error]: To remove a component not exist\n");
   // The pointer as Windows' %p prints it: uppercase, zero-padded to the
   // pointer's width.
@@ -70,15 +71,29 @@ void ReportUnknown(IComponent* component) {
 // thread (it created and released a component of ours), and in a
 // PavexDllFreeMap that has notified already (the walk released what the
 // factory made during that notification): the factory hears once per walk.
-void NotifyIdle() {
-  if (g_notifying) return;
+void NotifyIdle() REQUIRES(ModuleLock) {
+  if (g_notifying || g_idleHandler == nullptr) return;
   if (g_walk != nullptr) {
     if (g_walk->notified) return;
     g_walk->notified = true;
   }
   g_notifying = true;
-  NotifyFactoryOfIdleModule();
+  g_idleHandler();
   g_notifying = false;
+}
+
+// Erases component's record; when that empties the table and notifyFactory
+// is nonzero, the module is idle. True when the table is empty afterwards.
+bool RemoveRecord(IComponent* component, int32_t notifyFactory) REQUIRES(ModuleLock) {
+  bool erased = g_table != nullptr && g_table->erase(Key(component)) == 1;
+  if (erased) {
+    g_count.store(static_cast<int32_t>(g_table->size()));
+  } else {
+    ReportUnknown(component);
+  }
+  if (g_count.load() != 0) return false;
+  if (notifyFactory != 0) NotifyIdle();
+  return true;
 }
 
 // Asks one component for its auto-free value and releases it when it is
@@ -94,8 +109,9 @@ void ConstructLiveTable() {
   if (g_table == nullptr) g_table = new (g_tableStorage) LiveMap();
 }
 
-// Runs at the very end of process detach, after the lock is gone.
-void DestroyLiveTable() {
+// Runs at the very end of process detach, after the lock is gone: no other
+// thread is left to race with, and there is no lock to take.
+void DestroyLiveTable() NO_THREAD_SAFETY_ANALYSIS {
   if (g_table == nullptr) return;
   g_table->~LiveMap();
   g_table = nullptr;
@@ -115,14 +131,20 @@ bool InsertLiveComponent(IComponent* component, int32_t componentId, uint32_t cr
   return true;
 }
 
-bool IsLiveComponent(IComponent* component) {
+void SetIdleHandler(IdleHandler handler) {
   ModuleLockGuard lock;
-  return g_table != nullptr && g_table->count(Key(component)) == 1;
+  g_idleHandler = handler;
 }
 
-void RefuseUnknownRelease(IComponent* component) {
+void ReleaseLiveComponent(IComponent* component, FinishReleaseFn finish, void* object,
+                          int32_t force) {
   ModuleLockGuard lock;
-  ReportUnknown(component);
+  if (g_table == nullptr || g_table->count(Key(component)) == 0) {
+    ReportUnknown(component);
+    return;
+  }
+  ReleaseEnd end = finish(object, force);
+  if (end != ReleaseEnd::kStays) RemoveRecord(component, end == ReleaseEnd::kDeleted ? 1 : 0);
 }
 
 void PublishAutoFree(IComponent* component, std::atomic<int32_t>* flag, int32_t value) {
@@ -131,15 +153,9 @@ void PublishAutoFree(IComponent* component, std::atomic<int32_t>* flag, int32_t 
   if (value != 0) NoteForWalk(Key(component));
 }
 
-void RemoveLiveComponent(IComponent* component, int32_t notifyFactory) {
+bool RemoveLiveComponent(IComponent* component, int32_t notifyFactory) {
   ModuleLockGuard lock;
-  bool erased = g_table != nullptr && g_table->erase(Key(component)) == 1;
-  if (erased) {
-    g_count.store(static_cast<int32_t>(g_table->size()));
-  } else {
-    ReportUnknown(component);
-  }
-  if (g_count.load() == 0 && notifyFactory != 0) NotifyIdle();
+  return RemoveRecord(component, notifyFactory);
 }
 
 void ReportLeaks() {
@@ -169,30 +185,34 @@ void FreeAutoFreeComponents() {
   // one before, so that the records a release erases or adds do not
   // matter; then the records noted meanwhile, until none is left. Each
   // release is one look-up, so the walk is O(n log n).
-  bool everything = true;
-  while (everything || !walk.noted.empty()) {
-    if (everything) {
-      everything = false;
-      for (auto it = g_table->begin(); it != g_table->end();) {
-        uintptr_t key = it->first;
-        FreeIfAutoFree(it->second.component);
-        it = g_table->upper_bound(key);
+  // Nothing may leave the export: a slot that throws ends the walk.
+  try {
+    bool everything = true;
+    while (everything || !walk.noted.empty()) {
+      if (everything) {
+        everything = false;
+        for (auto it = g_table->begin(); it != g_table->end();) {
+          uintptr_t key = it->first;
+          FreeIfAutoFree(it->second.component);
+          it = g_table->upper_bound(key);
+        }
+      } else {
+        std::vector<uintptr_t> keys;
+        keys.swap(walk.noted);
+        std::sort(keys.begin(), keys.end());
+        keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+        for (uintptr_t key : keys) {
+          auto it = g_table->find(key);
+          if (it != g_table->end()) FreeIfAutoFree(it->second.component);
+        }
       }
-    } else {
-      std::vector<uintptr_t> keys;
-      keys.swap(walk.noted);
-      std::sort(keys.begin(), keys.end());
-      keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
-      for (uintptr_t key : keys) {
-        auto it = g_table->find(key);
-        if (it != g_table->end()) FreeIfAutoFree(it->second.component);
+      if (walk.notedLost) {
+        walk.notedLost = false;
+        walk.noted.clear();
+        everything = true;
       }
     }
-    if (walk.notedLost) {
-      walk.notedLost = false;
-      walk.noted.clear();
-      everything = true;
-    }
+  } catch (...) {
   }
   g_walk = outer;
 }
