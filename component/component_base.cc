@@ -1,8 +1,7 @@
 #include "component/component_base.h"
 
 #include "factory/bounded_string.h"
-#include "module/live_component_table.h"
-#include "module/module_state.h"
+#include "module/state/component_services.h"
 #include "platform/platform.h"
 
 namespace rodarove {
@@ -12,18 +11,24 @@ ComponentBaseCore::~ComponentBaseCore() {
 }
 
 void ComponentBaseCore::Release(int32_t force) {
-  if (DllSafe.load() == 0) return;
-  if (requiresForce_ != 0 && force == 0) return;
-  Finalize();
-  if (noSelfDelete_ != 0) return;
-  int32_t notifyFactory = GetComponentID() != kComponentFactoryId ? 1 : 0;
-  IComponent* key = this;
-  // Hold ModuleLock from the deletion through the removal, so that no other
-  // thread can be handed this address and record it in between.
-  ModuleLockGuard lock;
-  delete static_cast<OwnedObjectHolder*>(this);
-  RemoveLiveComponent(key, notifyFactory);
+  if (!ReleasesEnabled()) return;
+  // The module runs the rest under its lock from the look-up of the record
+  // through its removal: a component is released once, and no other thread
+  // can be handed this address and record it in between.
+  ReleaseLiveComponent(this, &ComponentBaseCore::FinishRelease, this, force);
 }
+
+ReleaseEnd ComponentBaseCore::FinishRelease(void* object, int32_t force) {
+  auto* self = static_cast<ComponentBaseCore*>(object);
+  if (self->requiresForce_ != 0 && force == 0) return ReleaseEnd::kStays;
+  self->Finalize();
+  if (self->noSelfDelete_ != 0) return ReleaseEnd::kStays;
+  const bool factory = self->GetComponentID() == kComponentFactoryId;
+  delete static_cast<OwnedObjectHolder*>(self);
+  return factory ? ReleaseEnd::kDeletedQuietly : ReleaseEnd::kDeleted;
+}
+
+void ComponentBaseCore::SetAutoFree(int32_t value) { PublishAutoFree(this, &autoFree_, value); }
 
 void ComponentBaseCore::Finalize() {
   if (alive_ == 0) return;

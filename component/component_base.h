@@ -14,6 +14,7 @@
 #include <cstdint>
 
 #include "component/owned_object_holder.h"
+#include "module/state/component_services.h"
 #include "rodarove/tree_container.h"
 
 namespace rodarove {
@@ -25,8 +26,9 @@ class ComponentBaseCore : public ITreeComponent, public OwnedObjectHolder {
  public:
   int32_t GetVersion() override { return 1; }
   void Release(int32_t force) override;
-  int32_t GetAutoFree() override { return autoFree_.load(std::memory_order_acquire); }
-  void SetAutoFree(int32_t value) override { autoFree_.store(value, std::memory_order_release); }
+  int32_t GetAutoFree() override { return autoFree_.load(std::memory_order_relaxed); }
+  // Hands the component to PavexDllFreeMap when value is nonzero.
+  void SetAutoFree(int32_t value) override;
   int32_t GetRoot(int32_t* out) override;
   void GetDllRegistry(const char* path, char* buffer, int32_t capacity) override;
 
@@ -46,12 +48,15 @@ class ComponentBaseCore : public ITreeComponent, public OwnedObjectHolder {
  private:
   // Calls OnFinalRelease and deletes the keyed objects, once.
   void Finalize();
+  // Release's part under the module's lock, once its record is found.
+  static ReleaseEnd FinishRelease(void* object, int32_t force);
 
   int32_t alive_ = 1;
   int32_t noSelfDelete_ = 0;
   int32_t requiresForce_ = 0;
-  // PavexDllFreeMap reads it from whatever thread calls it; setting it hands
-  // the component over to that thread, hence release/acquire.
+  // Written under ModuleLock, which PavexDllFreeMap holds when it reads it
+  // on whatever thread calls it: setting it hands the component over to
+  // that thread, with everything its owner did before.
   std::atomic<int32_t> autoFree_{0};
 };
 

@@ -2,45 +2,42 @@
 
 #include "factory/bounded_string.h"
 #include "factory/ini_resolution.h"
-#include "module/module_state.h"
 
 namespace rodarove {
 
-FactoryLink::FactoryLink() : instance(nullptr), factory(nullptr) {
-  // RegistryPath is written only under ModuleLock, which the caller holds
-  // for the whole notification, so it is read here directly. The factory
-  // gets the module's own buffer, which outlives the call.
-  LoadFactory(RegistryPath);
+FactoryLink::FactoryLink(const char* registryPath, platform::ModuleHandle handedOver)
+    : instance(nullptr), factory(nullptr) {
+  LoadFactory(registryPath, handedOver);
   if (factory != nullptr) {
-    instance = factory->AcquireFactory(kFactoryComponentId, RegistryPath);
-    if (instance != nullptr) instance->SetAutoFree(1);
+    instance = factory->lpVtbl->AcquireFactory(factory, kFactoryComponentId, registryPath);
+    if (instance != nullptr) instance->lpVtbl->SetAutoFree(instance, 1);
   }
 }
 
 FactoryLink::~FactoryLink() = default;
 
-void FactoryLink::LoadFactory(const char* iniName) {
-  platform::ModuleHandle module = LoadFactoryModule(iniName);
+void FactoryLink::LoadFactory(const char* iniName, platform::ModuleHandle handedOver) {
+  platform::ModuleHandle module = LoadFactoryModule(iniName, handedOver);
   if (module == nullptr) {
     FactoryDebugPrint("[Pavex_Error] Load PavFact.dll Fail.\n");
     return;
   }
   // The factory module's CreateComponent makes component 361 only, which is
   // a ComponentFactory.
-  factory = static_cast<IComponentFactory*>(CreateFactoryObject(module, kFactoryComponentId));
+  factory = static_cast<ComponentFactory*>(CreateFactoryObject(module, kFactoryComponentId));
   if (factory == nullptr) {
     FactoryDebugPrint("[Pavex_Error] Create ComponentFactory in PavFact.dll Fail\n");
   }
 }
 
-IComponent* FactoryLink::CreateFactoryObject(platform::ModuleHandle module, int32_t componentId) {
+void* FactoryLink::CreateFactoryObject(platform::ModuleHandle module, int32_t componentId) {
   auto create = reinterpret_cast<FactoryCreateComponentFn>(
       platform::FindExport(module, "CreateComponent"));
   if (create == nullptr) {
     FactoryDebugPrint("[Pavex_Error] Can't find CreateComponent().\n");
     return nullptr;
   }
-  IComponent* object = create(componentId, 0);
+  void* object = create(componentId, 0);
   if (object == nullptr) {
     FactoryDebugPrint("[Pavex_Error] CreateComponent(ComponentId=%u) return null.\n",
                       static_cast<unsigned>(componentId));
@@ -48,11 +45,12 @@ IComponent* FactoryLink::CreateFactoryObject(platform::ModuleHandle module, int3
   return object;
 }
 
-void NotifyFactoryOfIdleModule() {
+void NotifyFactoryOfIdleModule(const char* registryPath, platform::ModuleHandle self,
+                               platform::ModuleHandle handedOver) {
   // Nothing of the factory's may escape to the component's Release.
   try {
-    FactoryLink link;
-    if (link.instance != nullptr) link.instance->NotifyModuleIdle(ModuleHandle.load());
+    FactoryLink link(registryPath, handedOver);
+    if (link.instance != nullptr) link.instance->lpVtbl->NotifyModuleIdle(link.instance, self);
   } catch (...) {
   }
 }

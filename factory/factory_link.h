@@ -10,33 +10,36 @@
 
 namespace rodarove {
 
-// Built for one notification: construction loads the factory module,
-// creates ComponentFactory through the module's own CreateComponent and
-// obtains the factory instance, already set to auto-free. Owns nothing: the
-// destructor releases neither object and leaves the module loaded.
-// Construct only under ModuleLock.
+// Built for one notification: construction loads the factory module (the
+// one handed over, or the one the ini files of registryPath name), creates
+// ComponentFactory through the module's own CreateComponent and obtains the
+// factory instance, already set to auto-free; the factory is given
+// registryPath, which must outlive the link. Owns nothing: the destructor
+// releases neither object and leaves the module loaded.
 class FactoryLink {
  public:
-  FactoryLink();
+  FactoryLink(const char* registryPath, platform::ModuleHandle handedOver);
   virtual ~FactoryLink();
   FactoryLink(const FactoryLink&) = delete;
   FactoryLink& operator=(const FactoryLink&) = delete;
 
-  // Sets factory from the module found for iniName.
-  void LoadFactory(const char* iniName);
+  // Sets factory from handedOver, or else from the module found for iniName.
+  void LoadFactory(const char* iniName, platform::ModuleHandle handedOver);
 
   // The object made by module's exported CreateComponent(componentId, 0),
   // or null after its message.
-  static IComponent* CreateFactoryObject(platform::ModuleHandle module, int32_t componentId);
+  static void* CreateFactoryObject(platform::ModuleHandle module, int32_t componentId);
 
-  IFactoryInstance* instance;  // null unless obtained
-  IComponentFactory* factory;  // null unless created
+  FactoryInstance* instance;  // null unless obtained
+  ComponentFactory* factory;  // null unless created
 };
 
-// Tells the factory instance, if one is obtained, that this module is idle.
-// Called under ModuleLock; reports its failures to the debugger output and
-// never fails towards its caller.
-void NotifyFactoryOfIdleModule();
+// Tells the factory instance, if one is obtained, that the module self is
+// idle: a FactoryLink of registryPath and handedOver (a factory module the
+// host handed over, or null), then its NotifyModuleIdle(self). Reports its
+// failures to the debugger output and never fails towards its caller.
+void NotifyFactoryOfIdleModule(const char* registryPath, platform::ModuleHandle self,
+                               platform::ModuleHandle handedOver);
 
 }  // namespace rodarove
 

@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "factory/bounded_string.h"
-#include "module/module_state.h"
 
 namespace rodarove {
 
@@ -24,8 +23,10 @@ unsigned NativeReadProfile(const char* section, const char* key, const char* def
   return platform::GetProfileString(section, key, defaultValue, out, size, file);
 }
 
-// Filled on first use; not under a lock of its own (callers hold ModuleLock).
-char g_hostDirectory[kPathSize];
+// Filled once, on the first use that finds the directory, and never
+// written again.
+platform::Mutex g_hostDirectoryMutex;
+char g_hostDirectory[kPathSize] GUARDED_BY(g_hostDirectoryMutex);
 
 }  // namespace
 
@@ -60,18 +61,18 @@ int32_t FindLastSeparator(const char* path, PathStyle style) {
   return LastIndexOf(path, '/');
 }
 
-void TrimBlanks(const char* src, char* dst, int32_t dstSize) {
-  if (dst == nullptr || dstSize <= 0) return;
+int32_t TrimBlanks(const char* src, char* dst, int32_t dstSize) {
+  if (dst == nullptr || dstSize <= 0) return 0;
   dst[0] = '\0';
-  if (src == nullptr) return;
+  if (src == nullptr) return 1;
   const char* begin = src;
   while (*begin != '\0' && IsBlankChar(*begin)) ++begin;
-  if (*begin == '\0') return;
+  if (*begin == '\0') return 1;
   const char* end = begin + std::strlen(begin);
   while (IsBlankChar(end[-1])) --end;
   int64_t length = end - begin;
-  if (length >= dstSize) return;
-  CopyN(dst, dstSize, begin, static_cast<int32_t>(length));
+  if (length >= dstSize) return 0;
+  return CopyN(dst, dstSize, begin, static_cast<int32_t>(length));
 }
 
 int32_t HostPath(const char* name, char* buf, int32_t size, const IniEnvironment& env) {
@@ -79,15 +80,13 @@ int32_t HostPath(const char* name, char* buf, int32_t size, const IniEnvironment
   // The cut keeps size - 2 characters. The formatter refuses a count of 0,
   // so for size 2 the empty result is written here.
   buf[0] = '\0';
+  int32_t written = -1;
   if (size > 2) {
-    if (env.style == PathStyle::kWindows) {
-      FormatBounded(buf, size, size - 2, "%s\\%s", env.hostDirectory(), name);
-    } else {
-      FormatBounded(buf, size, size - 2, "%s/%s", env.hostDirectory(), name);
-    }
+    written = FormatBounded(buf, size, size - 2, "%s%s%s", env.hostDirectory(),
+                            SeparatorText(env.style), name);
   }
   buf[size - 1] = '\0';
-  return 1;
+  return written >= 0 ? 1 : 0;
 }
 
 int32_t SiblingPath(const char* basePath, const char* name, char* out, int32_t outSize,
@@ -95,77 +94,109 @@ int32_t SiblingPath(const char* basePath, const char* name, char* out, int32_t o
   if (basePath == nullptr || name == nullptr || out == nullptr || outSize <= 0) return 0;
   out[0] = '\0';
   int32_t separator = FindLastSeparator(basePath, style);
+  int32_t whole;
   if (separator >= 0) {
-    CopyN(out, outSize, basePath, separator + 1);
+    whole = CopyN(out, outSize, basePath, separator + 1);
   } else {
-    Copy(out, outSize, basePath);
-    Append(out, outSize, SeparatorText(style));
+    whole = Copy(out, outSize, basePath);
+    whole &= Append(out, outSize, SeparatorText(style));
   }
-  Append(out, outSize, name);
+  whole &= Append(out, outSize, name);
+  return whole;
+}
+
+int32_t JoinPath(const char* dir, const char* name, char* out, int32_t outSize, PathStyle style) {
+  if (out == nullptr || outSize <= 0) return 0;
+  out[0] = '\0';
+  if (IsBlank(dir)) return Copy(out, outSize, name);
+  int32_t whole = Append(out, outSize, dir);
+  whole &= Append(out, outSize, SeparatorText(style));
+  whole &= Append(out, outSize, name);
+  return whole;
+}
+
+int32_t CutAtLastSeparator(const char* executablePath, char* out, int32_t outSize,
+                           PathStyle style) {
+  if (out == nullptr || outSize <= 0) return 0;
+  out[0] = '\0';
+  if (executablePath == nullptr) return 0;
+  const char* cut = std::strrchr(executablePath, SeparatorOf(style));
+  size_t length = cut != nullptr ? static_cast<size_t>(cut - executablePath)
+                                 : std::strlen(executablePath);
+  if (length >= static_cast<size_t>(outSize)) return 0;
+  if (length > 0) std::memcpy(out, executablePath, length);
+  out[length] = '\0';
   return 1;
 }
 
-void JoinPath(const char* dir, const char* name, char* out, int32_t outSize, PathStyle style) {
-  if (out == nullptr || outSize <= 0) return;
-  out[0] = '\0';
-  if (IsBlank(dir)) {
-    Copy(out, outSize, name);
-    return;
-  }
-  Append(out, outSize, dir);
-  Append(out, outSize, SeparatorText(style));
-  Append(out, outSize, name);
-}
-
-void CutAtLastSeparator(const char* executablePath, char* out, int32_t outSize,
-                        PathStyle style) {
-  if (out == nullptr || outSize <= 0) return;
-  out[0] = '\0';
-  if (!Copy(out, outSize, executablePath)) return;
-  char* cut = std::strrchr(out, SeparatorOf(style));
-  if (cut != nullptr) *cut = '\0';
-}
-
 const char* HostDirectory() {
+  platform::MutexLock lock(&g_hostDirectoryMutex);
   if (g_hostDirectory[0] == '\0') {
-    char executable[kPathSize] = {};
+    // Room for a directory that fits kPathSize and a file name of at most
+    // 255 characters: a longer path has a directory too long in any case.
+    char executable[2 * kPathSize + 256] = {};
     if (platform::GetExecutablePath(executable, sizeof executable) > 0) {
       CutAtLastSeparator(executable, g_hostDirectory, kPathSize, kNativePathStyle);
     }
   }
-  return g_hostDirectory;
+  // Once filled the buffer does not change, so it may be read unlocked.
+  return g_hostDirectory[0] != '\0' ? g_hostDirectory : "";
 }
 
-void LocateIniFile(const char* iniName, char* out, int32_t outSize, const IniEnvironment& env) {
+namespace {
+
+// A step's result: out holds a whole path (1), or is emptied (0).
+int32_t Whole(int32_t whole, char* out) {
+  if (whole == 0) out[0] = '\0';
+  return whole;
+}
+
+// Reads a value that must fit value whole. The reader cuts what does not
+// fit, so it is asked with one byte more: a value that fills that byte is
+// too long, and 0 is returned with value empty.
+template <size_t kSize>
+int32_t ReadWhole(const IniEnvironment& env, const char* section, const char* key,
+                  const char* file, char (&value)[kSize]) {
+  char read[kSize + 1] = {};
+  env.readProfile(section, key, "", read, sizeof read, file);
+  return Whole(Copy(value, static_cast<int32_t>(kSize), read), value);
+}
+
+}  // namespace
+
+int32_t LocateIniFile(const char* iniName, char* out, int32_t outSize,
+                      const IniEnvironment& env) {
+  if (out == nullptr || outSize <= 0) return 0;
+  out[0] = '\0';
   char start[kPathSize] = {};
-  if (iniName == nullptr || iniName[0] == '\0') {
-    HostPath("Pavex.ini", start, kPathSize, env);
-  } else if (IsRelativePath(iniName, env.style)) {
-    HostPath(iniName, start, kPathSize, env);
+  int32_t whole;
+  if (iniName != nullptr && iniName[0] != '\0' && !IsRelativePath(iniName, env.style)) {
+    whole = Copy(start, kPathSize, iniName);
   } else {
-    Copy(start, kPathSize, iniName);
+    // Beside the host's executable, which must be known.
+    const char* name = iniName == nullptr || iniName[0] == '\0' ? "Pavex.ini" : iniName;
+    whole = env.hostDirectory()[0] != '\0' && HostPath(name, start, kPathSize, env);
   }
-  FollowRedirect(start, out, outSize, env);
+  if (!whole) return 0;
+  return FollowRedirect(start, out, outSize, env);
 }
 
-void FollowRedirect(const char* iniPath, char* out, int32_t outSize, const IniEnvironment& env) {
-  if (out == nullptr || outSize <= 0) return;
+int32_t FollowRedirect(const char* iniPath, char* out, int32_t outSize,
+                       const IniEnvironment& env) {
+  if (out == nullptr || outSize <= 0) return 0;
+  out[0] = '\0';
   // reached[0] is the start file, reached[k] the file of redirection k.
   char reached[kMaxRedirections + 1][kPathSize] = {};
-  Copy(reached[0], kPathSize, iniPath);
+  if (!Copy(reached[0], kPathSize, iniPath)) return 0;
   int redirections = 0;
   for (;;) {
     const char* current = reached[redirections];
     char value[kPathSize] = {};
-    env.readProfile("Redirect", "Path", "", value, kPathSize, current);
-    if (IsBlank(value)) {
-      Copy(out, outSize, current);
-      return;
-    }
+    if (!ReadWhole(env, "Redirect", "Path", current, value)) return 0;
+    if (IsBlank(value)) return Whole(Copy(out, outSize, current), out);
     if (IsRelativePath(value, env.style)) {
       // The [Redirect] of the file so reached is not read.
-      SiblingPath(current, value, out, outSize, env.style);
-      return;
+      return Whole(SiblingPath(current, value, out, outSize, env.style), out);
     }
     ++redirections;
     Copy(reached[redirections], kPathSize, value);
@@ -174,54 +205,54 @@ void FollowRedirect(const char* iniPath, char* out, int32_t outSize, const IniEn
       seenBefore = std::strcmp(reached[k], value) == 0;
     }
     if (seenBefore || redirections == kMaxRedirections) {
-      Copy(out, outSize, value);
-      return;
+      return Whole(Copy(out, outSize, value), out);
     }
   }
 }
 
-void ResolveFactoryDllPath(const char* iniPath, char* out, int32_t outSize,
-                           const IniEnvironment& env) {
+int32_t ResolveFactoryDllPath(const char* iniPath, char* out, int32_t outSize,
+                              const IniEnvironment& env) {
+  if (out == nullptr || outSize <= 0) return 0;
+  out[0] = '\0';
   char raw[kLongValueSize] = {};
-  env.readProfile("361", "DLL", "", raw, kLongValueSize, iniPath);
   char name[kPathSize] = {};
-  TrimBlanks(raw, name, kPathSize);
+  if (!ReadWhole(env, "361", "DLL", iniPath, raw) || !TrimBlanks(raw, name, kPathSize)) return 0;
   if (IsRelativePath(name, env.style)) {
-    ResolveRelativeDllPath(iniPath, name, out, outSize, env);
-  } else {
-    Copy(out, outSize, name);
+    return ResolveRelativeDllPath(iniPath, name, out, outSize, env);
   }
+  return Whole(Copy(out, outSize, name), out);
 }
 
-void ResolveRelativeDllPath(const char* iniPath, const char* name, char* out, int32_t outSize,
-                            const IniEnvironment& env) {
+int32_t ResolveRelativeDllPath(const char* iniPath, const char* name, char* out,
+                               int32_t outSize, const IniEnvironment& env) {
+  if (out == nullptr || outSize <= 0) return 0;
+  out[0] = '\0';
+  if (!Fits(name, kPathSize)) return 0;
   char raw[kLongValueSize] = {};
   env.readProfile("361", "NotUseDefaultDllPath", "0", raw, kLongValueSize, iniPath);
   char flag[10] = {};
   TrimBlanks(raw, flag, sizeof flag);
-  if (flag[0] == '1') {
-    SiblingPath(iniPath, name, out, outSize, env.style);
-    return;
-  }
+  if (flag[0] == '1') return Whole(SiblingPath(iniPath, name, out, outSize, env.style), out);
   char dir[kPathSize] = {};
-  env.readProfile("DefaultValue", "DllPath", "", dir, kPathSize, iniPath);
+  if (!ReadWhole(env, "DefaultValue", "DllPath", iniPath, dir)) return 0;
   char joined[kPathSize] = {};
-  JoinPath(dir, name, joined, kPathSize, env.style);
+  if (!JoinPath(dir, name, joined, kPathSize, env.style)) return 0;
   if (IsRelativePath(joined, env.style)) {
-    SiblingPath(iniPath, joined, out, outSize, env.style);
-  } else {
-    Copy(out, outSize, joined);
+    return Whole(SiblingPath(iniPath, joined, out, outSize, env.style), out);
   }
+  return Whole(Copy(out, outSize, joined), out);
 }
 
-platform::ModuleHandle LoadFactoryModule(const char* iniName) {
-  platform::ModuleHandle given = FactoryModuleHandle.load();
+platform::ModuleHandle LoadFactoryModule(const char* iniName, platform::ModuleHandle given) {
   if (given != nullptr) return given;
   const IniEnvironment& env = NativeIniEnvironment();
   char iniPath[kPathSize] = {};
-  LocateIniFile(iniName, iniPath, kPathSize, env);
   char modulePath[kPathSize] = {};
-  ResolveFactoryDllPath(iniPath, modulePath, kPathSize, env);
+  // A path that would be cut names some other file: it is not used.
+  if (!LocateIniFile(iniName, iniPath, kPathSize, env) ||
+      !ResolveFactoryDllPath(iniPath, modulePath, kPathSize, env)) {
+    return nullptr;
+  }
   return platform::LoadModule(modulePath);
 }
 

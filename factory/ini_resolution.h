@@ -53,45 +53,61 @@ int32_t IsRelativePath(const char* path, PathStyle style);
 int32_t FindLastSeparator(const char* path, PathStyle style);
 // dst = src without leading and trailing spaces and tabs; empty when
 // nothing is left or the rest does not fit in dstSize - 1 characters.
-void TrimBlanks(const char* src, char* dst, int32_t dstSize);
+// 0 when it did not fit (or dst is null or dstSize not positive), else 1.
+int32_t TrimBlanks(const char* src, char* dst, int32_t dstSize);
 
+// The path operations answer 1 when the whole path was written, and 0 when
+// it was not: refused, or cut or left partly out as described.
+//
 // buf = host directory, separator, name, cut to size - 2 characters.
 // 0 (nothing written) when name or buf is null or size is below 2.
 int32_t HostPath(const char* name, char* buf, int32_t size, const IniEnvironment& env);
 // out = basePath up to and including its last separator (or basePath and a
-// separator when it has none), then name. 0 and out untouched when a pointer
-// is null or outSize is not positive.
+// separator when it has none), then name, each part only if it fits whole.
+// Out untouched when a pointer is null or outSize is not positive.
 int32_t SiblingPath(const char* basePath, const char* name, char* out, int32_t outSize,
                     PathStyle style);
 // out = name when dir is blank, else dir, separator, name, each part only if
 // it fits whole. Nothing when out is null or outSize is not positive.
-void JoinPath(const char* dir, const char* name, char* out, int32_t outSize, PathStyle style);
+int32_t JoinPath(const char* dir, const char* name, char* out, int32_t outSize,
+                 PathStyle style);
 
 // Cuts an executable's path before its last separator (for kWindows: its
-// last backslash only) into out; the whole path when it has none.
-void CutAtLastSeparator(const char* executablePath, char* out, int32_t outSize,
-                        PathStyle style);
+// last backslash only) into out; the whole path when it has none. Out is
+// empty (and 0 answered) when that does not fit.
+int32_t CutAtLastSeparator(const char* executablePath, char* out, int32_t outSize,
+                           PathStyle style);
 // The native host directory, computed on first use and kept; computed again
-// while it is empty. Callers hold ModuleLock.
+// while it is empty. Empty when the executable's path is unknown or its
+// directory does not fit kPathSize bytes. Any thread may call it.
 const char* HostDirectory();
 
+// The resolution steps. Each answers 1 with a whole path in out, or 0 with
+// out empty when some path or path value on the way would not fit its
+// buffer (a cut path names some other file) or the host directory is not
+// known; out untouched when it is null or outSize is not positive.
+//
 // The ini file to use for iniName (the value given to SetDLLRegistry).
-void LocateIniFile(const char* iniName, char* out, int32_t outSize, const IniEnvironment& env);
+int32_t LocateIniFile(const char* iniName, char* out, int32_t outSize,
+                      const IniEnvironment& env);
 // Follows "Redirect"/"Path" from iniPath: a relative value names the result
 // beside iniPath; an absolute one is followed in turn, until a file is
 // reached a second time or kMaxRedirections have been followed.
-void FollowRedirect(const char* iniPath, char* out, int32_t outSize, const IniEnvironment& env);
+int32_t FollowRedirect(const char* iniPath, char* out, int32_t outSize,
+                       const IniEnvironment& env);
 // The factory module's path from "361"/"DLL" of iniPath.
-void ResolveFactoryDllPath(const char* iniPath, char* out, int32_t outSize,
-                           const IniEnvironment& env);
+int32_t ResolveFactoryDllPath(const char* iniPath, char* out, int32_t outSize,
+                              const IniEnvironment& env);
 // A relative factory module name placed beside iniPath or under the
 // "DefaultValue"/"DllPath" directory.
-void ResolveRelativeDllPath(const char* iniPath, const char* name, char* out, int32_t outSize,
-                            const IniEnvironment& env);
+int32_t ResolveRelativeDllPath(const char* iniPath, const char* name, char* out,
+                               int32_t outSize, const IniEnvironment& env);
 
-// FactoryModuleHandle when set; otherwise the module found through the ini
-// files of iniName, loaded (and never unloaded). Null when loading failed.
-platform::ModuleHandle LoadFactoryModule(const char* iniName);
+// given (a factory module the host handed over) when it is not null;
+// otherwise the module found through the ini files of iniName, loaded (and
+// never unloaded). Null when loading failed or a path on the way would not
+// fit.
+platform::ModuleHandle LoadFactoryModule(const char* iniName, platform::ModuleHandle given);
 
 }  // namespace rodarove
 

@@ -28,7 +28,7 @@
 
 #include "fuzz/fuzz_support.h"
 #include "host/interpreter.h"
-#include "module/live_component_table.h"
+#include "module/state/live_component_table.h"
 #include "rodarove/rodarove.h"
 
 // Allocations beyond 256 MB fail (new(nothrow) gives null and the array

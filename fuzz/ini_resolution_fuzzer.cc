@@ -7,11 +7,12 @@
 //
 // LocateIniFile, FollowRedirect, ResolveFactoryDllPath and
 // ResolveRelativeDllPath write into a buffer of OUTSIZE bytes with guards
-// around it; their results must stay inside and be terminated, and when no
-// path or value anywhere was too long for its buffer they must equal those
-// of a plain model over std::string. The path operations (HostPath,
-// SiblingPath, JoinPath, TrimBlanks and the tests) are compared with exact
-// models at SIZE.
+// around it; their results must stay inside and be terminated. They must
+// equal those of a plain model over std::string, and when some path or path
+// value on the way was too long for its buffer, they must find nothing
+// (answer 0, an empty result). The path operations (HostPath, SiblingPath,
+// JoinPath, TrimBlanks and the tests) are compared with exact models at
+// SIZE.
 #include <cstdint>
 #include <cstring>
 #include <map>
@@ -64,13 +65,15 @@ int32_t ParseNumber(const std::string& text, int32_t fallback, int32_t low, int3
 }
 
 // ---- The plain model: unbounded strings; `cut` records that some path or
-// value would not have fitted the module's buffer, when no result is
-// compared.
+// path value would not have fitted the module's buffer, when the module
+// must find nothing, and `unsure` that another value was cut, when no
+// result is compared.
 
 struct Model {
   PathStyle style;
   int32_t outSize;
   bool cut = false;
+  bool unsure = false;
 
   std::string Sep() const { return style == PathStyle::kWindows ? "\\" : "/"; }
   bool Relative(const std::string& p) const {
@@ -87,12 +90,16 @@ struct Model {
     if (p.size() >= size) cut = true;
     return p;
   }
+  // A path value must fit whole; another is only read, cut or not.
   std::string Read(const std::string& file, const char* section, const char* key,
-                   const char* def, unsigned size) {
+                   const char* def, unsigned size, bool path = true) {
     auto it = g_files.find(file);
     const std::string text = it != g_files.end() ? it->second : std::string();
     std::string full = rodarove_test::IniModelLookup(text, section, key, def, 1u << 20);
-    if (rodarove_test::IniModelLookup(text, section, key, def, size) != full) cut = true;
+    if (path && full.size() >= size) cut = true;
+    if (!path && rodarove_test::IniModelLookup(text, section, key, def, size) != full) {
+      unsure = true;
+    }
     return full;
   }
   std::string Sibling(const std::string& base, const std::string& name, size_t size) {
@@ -103,6 +110,9 @@ struct Model {
   }
   std::string Locate(const char* iniName) {
     std::string start;
+    if ((iniName == nullptr || iniName[0] == '\0' || Relative(iniName)) && g_host.empty()) {
+      cut = true;  // the host's folder is not known
+    }
     if (iniName == nullptr || iniName[0] == '\0') {
       start = Fit(g_host + Sep() + "Pavex.ini", kPath - 1);
     } else if (Relative(iniName)) {
@@ -133,7 +143,7 @@ struct Model {
     return Fit(name, static_cast<size_t>(outSize));
   }
   std::string ResolveRelative(const std::string& ini, const std::string& name) {
-    std::string flag = Trim(Read(ini, "361", "NotUseDefaultDllPath", "0", kLongValueSize));
+    std::string flag = Trim(Read(ini, "361", "NotUseDefaultDllPath", "0", kLongValueSize, false));
     if (flag.size() < 10 && flag[0] == '1') return Sibling(ini, name, static_cast<size_t>(outSize));
     std::string dir = Read(ini, "DefaultValue", "DllPath", "", kPathSize);
     std::string joined = Fit(Blank(dir) ? name : dir + Sep() + name, kPath);
@@ -145,20 +155,26 @@ struct Model {
 // Runs one of the four resolution steps into a guarded, zero-filled buffer
 // (the module's callers zero-fill theirs) and checks it against the model.
 template <typename Step>
-void CheckStep(const char* what, int32_t outSize, const std::string& expected, bool cut,
-               Step step) {
+void CheckStep(const char* what, int32_t outSize, const std::string& expected,
+               const Model& model, Step step) {
   const size_t size = outSize > 0 ? static_cast<size_t>(outSize) : 0;
   Guarded<char> out(size, '#');
   std::memset(out.data(), 0, size);
   g_reads = 0;
-  step(out.data());
+  const int32_t found = step(out.data());
   FUZZ_CHECK(out.UntouchedFrom(size), "%s wrote outside its %d bytes", what, outSize);
-  if (size == 0) return;
+  if (size == 0) {
+    FUZZ_CHECK(found == 0, "%s found a path without a buffer", what);
+    return;
+  }
   const void* end = std::memchr(out.data(), '\0', size);
   FUZZ_CHECK(end != nullptr, "%s left no terminator within %d bytes", what, outSize);
+  if (model.unsure) return;
   const std::string got(out.data());
-  FUZZ_CHECK(cut || got == expected, "%s gave \"%s\", the model says \"%s\"", what,
-             Escape(got).c_str(), Escape(expected).c_str());
+  const std::string want = model.cut ? std::string() : expected;
+  FUZZ_CHECK(found == (model.cut ? 0 : 1) && got == want,
+             "%s gave %d, \"%s\"; the model says \"%s\"%s", what, found, Escape(got).c_str(),
+             Escape(expected).c_str(), model.cut ? ", which does not fit" : "");
 }
 
 // ---- Exact models of the path operations at a given size.
@@ -193,8 +209,9 @@ void CheckPathOperations(PathStyle style, const IniEnvironment& env, const char*
     if (name == nullptr || size < 2) {
       FUZZ_CHECK(r == 0 && out.UntouchedFrom(0), "HostPath at size %d wrote", size);
     } else {
-      std::string want = (g_host + sep + name).substr(0, n - 2);
-      FUZZ_CHECK(r == 1 && std::memchr(out.data(), '\0', n) != nullptr &&
+      const std::string full = g_host + sep + name;
+      std::string want = full.substr(0, n - 2);
+      FUZZ_CHECK(r == (full.size() <= n - 2 ? 1 : 0) && std::memchr(out.data(), '\0', n) != nullptr &&
                      std::string(out.data()) == want && out[n - 1] == '\0',
                  "HostPath(\"%s\") at size %d: \"%s\", want \"%s\"", Escape(name).c_str(), size,
                  Escape(std::string(out.data(), strnlen(out.data(), n))).c_str(),
@@ -208,16 +225,19 @@ void CheckPathOperations(PathStyle style, const IniEnvironment& env, const char*
     if (base == nullptr || name == nullptr || size <= 0) {
       FUZZ_CHECK(r == 0 && out.UntouchedFrom(0), "SiblingPath refused but wrote");
     } else {
-      std::string b = base, want;
+      std::string b = base, want, full;
       int32_t last = FindLastSeparator(base, style);
       if (last >= 0) {
-        if (static_cast<size_t>(last) + 1 < capacity) want = b.substr(0, static_cast<size_t>(last) + 1);
+        full = b.substr(0, static_cast<size_t>(last) + 1);
+        if (static_cast<size_t>(last) + 1 < capacity) want = full;
       } else {
+        full = b + sep;
         if (b.size() < capacity) want = b;
         if (want.size() + 1 < capacity) want += sep;
       }
+      full += name;
       if (want.size() + std::strlen(name) < capacity) want += name;
-      FUZZ_CHECK(r == 1 && std::memchr(out.data(), '\0', n) != nullptr &&
+      FUZZ_CHECK(r == (want == full ? 1 : 0) && std::memchr(out.data(), '\0', n) != nullptr &&
                      std::string(out.data()) == want && out.UntouchedFrom(n),
                  "SiblingPath(\"%s\", \"%s\") at size %d, want \"%s\"", Escape(b).c_str(),
                  Escape(name).c_str(), size, Escape(want).c_str());
@@ -225,19 +245,25 @@ void CheckPathOperations(PathStyle style, const IniEnvironment& env, const char*
   }
   {  // JoinPath: the name alone under a blank directory.
     Guarded<char> out(n, '#');
-    JoinPath(dir, name, out.data(), size, style);
+    int32_t r = JoinPath(dir, name, out.data(), size, style);
     if (size <= 0) {
-      FUZZ_CHECK(out.UntouchedFrom(0), "JoinPath at size %d wrote", size);
+      FUZZ_CHECK(r == 0 && out.UntouchedFrom(0), "JoinPath at size %d wrote", size);
     } else {
       std::string want;
+      bool whole = name != nullptr;
       if (IsBlank(dir)) {
         if (name != nullptr && std::strlen(name) < capacity) want = name;
+        whole = whole && want == name;
       } else {
         for (const std::string& part : {str(dir), sep, str(name)}) {
-          if (want.size() + part.size() < capacity) want += part;
+          if (want.size() + part.size() < capacity) {
+            want += part;
+          } else {
+            whole = false;
+          }
         }
       }
-      FUZZ_CHECK(std::memchr(out.data(), '\0', n) != nullptr && std::string(out.data()) == want &&
+      FUZZ_CHECK(r == (whole ? 1 : 0) && std::memchr(out.data(), '\0', n) != nullptr && std::string(out.data()) == want &&
                      out.UntouchedFrom(n),
                  "JoinPath(\"%s\", \"%s\") at size %d, want \"%s\"", Escape(str(dir)).c_str(),
                  Escape(str(name)).c_str(), size, Escape(want).c_str());
@@ -245,13 +271,14 @@ void CheckPathOperations(PathStyle style, const IniEnvironment& env, const char*
   }
   {  // TrimBlanks: whole or empty.
     Guarded<char> out(n, '#');
-    TrimBlanks(dir, out.data(), size);
+    int32_t r = TrimBlanks(dir, out.data(), size);
     if (size <= 0) {
-      FUZZ_CHECK(out.UntouchedFrom(0), "TrimBlanks at size %d wrote", size);
+      FUZZ_CHECK(r == 0 && out.UntouchedFrom(0), "TrimBlanks at size %d wrote", size);
     } else {
       std::string want = Model::Trim(str(dir));
-      if (want.size() >= capacity) want.clear();
-      FUZZ_CHECK(std::memchr(out.data(), '\0', n) != nullptr && std::string(out.data()) == want &&
+      const bool fits = want.size() < capacity;
+      if (!fits) want.clear();
+      FUZZ_CHECK(r == (fits ? 1 : 0) && std::memchr(out.data(), '\0', n) != nullptr && std::string(out.data()) == want &&
                      out.UntouchedFrom(n),
                  "TrimBlanks(\"%s\") at size %d", Escape(str(dir)).c_str(), size);
     }
@@ -304,25 +331,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t length) {
   const IniEnvironment env{style, &ReadFromMemory, &HostDirectoryOfInput};
   Model model{style, outSize};
   const std::string located = model.Locate(iniName);
-  CheckStep("LocateIniFile", outSize, located, model.cut,
-            [&](char* out) { LocateIniFile(iniName, out, outSize, env); });
+  CheckStep("LocateIniFile", outSize, located, model,
+            [&](char* out) { return LocateIniFile(iniName, out, outSize, env); });
 
   // The rest start from the located file as the module finds it.
   char ini[kPathSize] = {};
   LocateIniFile(iniName, ini, kPathSize, env);
   Model follow{style, outSize};
   const std::string followed = follow.Follow(firstFile);
-  CheckStep("FollowRedirect", outSize, followed, follow.cut,
-            [&](char* out) { FollowRedirect(firstFile.c_str(), out, outSize, env); });
+  CheckStep("FollowRedirect", outSize, followed, follow,
+            [&](char* out) { return FollowRedirect(firstFile.c_str(), out, outSize, env); });
   Model resolve{style, outSize};
   const std::string resolved = resolve.Resolve(ini);
-  CheckStep("ResolveFactoryDllPath", outSize, resolved, resolve.cut,
-            [&](char* out) { ResolveFactoryDllPath(ini, out, outSize, env); });
+  CheckStep("ResolveFactoryDllPath", outSize, resolved, resolve,
+            [&](char* out) { return ResolveFactoryDllPath(ini, out, outSize, env); });
   if (name != nullptr) {
     Model relative{style, outSize};
     const std::string placed = relative.ResolveRelative(ini, relative.Fit(name, kPath));
-    CheckStep("ResolveRelativeDllPath", outSize, placed, relative.cut,
-              [&](char* out) { ResolveRelativeDllPath(ini, name, out, outSize, env); });
+    CheckStep("ResolveRelativeDllPath", outSize, placed, relative,
+              [&](char* out) { return ResolveRelativeDllPath(ini, name, out, outSize, env); });
   }
 
   CheckPathOperations(style, env, iniName, name, dir, size);

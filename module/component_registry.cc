@@ -1,6 +1,6 @@
 #include "module/component_registry.h"
 
-#include "module/module_state.h"
+#include "module/state/module_state.h"
 
 namespace rodarove {
 
@@ -17,7 +17,7 @@ struct ComponentRegistry {
   uint32_t count;
 };
 
-ComponentRegistry g_registry;
+ComponentRegistry g_registry GUARDED_BY(ModuleLock);
 
 }  // namespace
 

@@ -3,8 +3,8 @@
 
 #include "component/component_base.h"
 #include "module/component_registry.h"
-#include "module/live_component_table.h"
-#include "module/module_state.h"
+#include "module/state/live_component_table.h"
+#include "module/state/module_state.h"
 
 using namespace rodarove;
 

@@ -1,21 +1,35 @@
 #include "module/module_lifecycle.h"
 
 #include "arraytree/array_tree_container.h"
+#include "factory/factory_link.h"
 #include "maptree/map_tree_container.h"
 #include "module/component_registry.h"
-#include "module/live_component_table.h"
-#include "module/module_state.h"
+#include "module/state/live_component_table.h"
+#include "module/state/module_state.h"
 
 namespace rodarove {
 
 namespace {
 bool g_initialized = false;  // the system loader serialises start-up
+
+// The registry path as the factory is given it: a copy, taken for each
+// notification, that outlives the call.
+char g_notifiedRegistryPath[kRegistryPathSize] GUARDED_BY(ModuleLock);
+
+// The idle handler: tells the factory module that this module is idle. The
+// live table runs it under ModuleLock.
+void NotifyFactory() REQUIRES(ModuleLock) {
+  CopyRegistryPath(g_notifiedRegistryPath, kRegistryPathSize);
+  NotifyFactoryOfIdleModule(g_notifiedRegistryPath, ModuleHandle.load(),
+                            FactoryModuleHandle.load());
+}
 }  // namespace
 
 void InitializeModule() {
   if (g_initialized) return;
   g_initialized = true;
   ConstructLiveTable();
+  SetIdleHandler(&NotifyFactory);
   RegisterComponentClass(kMapTreeComponentId, CreateMapTreeContainer);
   RegisterComponentClass(kArrayTreeComponentId, CreateArrayTreeContainer);
 }
@@ -32,6 +46,7 @@ void OnProcessDetach() {
     DeleteModuleLock();
   }
   DestroyLiveTable();
+  platform::CloseDebugOutput();
 }
 
 namespace {

@@ -15,13 +15,27 @@
 #include <mutex>
 #include <string>
 
-#include "factory/factory_interfaces.h"
-
 namespace {
 
-using rodarove::IComponentFactory;
-using rodarove::IFactoryInstance;
-using rodarove::kFactoryComponentId;
+constexpr int32_t kFactoryComponentId = 361;
+
+// PavFact's own classes for the two objects, with the slots the module
+// calls where it calls them.
+struct IFactoryInstance : IComponent {
+  virtual int32_t RODAROVE_SLOTCALL FactorySlot5() = 0;
+  virtual int32_t RODAROVE_SLOTCALL FactorySlot6() = 0;
+  virtual int32_t RODAROVE_SLOTCALL FactorySlot7() = 0;
+  virtual int32_t RODAROVE_SLOTCALL FactorySlot8() = 0;
+  virtual int32_t RODAROVE_SLOTCALL FactorySlot9() = 0;
+  // Slot 10: the module holds no live components any more.
+  virtual int32_t RODAROVE_SLOTCALL NotifyModuleIdle(void* module) = 0;
+};
+
+struct IComponentFactory : IComponent {
+  // Slot 5: the factory instance for componentId, or null.
+  virtual IFactoryInstance* RODAROVE_SLOTCALL AcquireFactory(int32_t componentId,
+                                                              const char* registryPath) = 0;
+};
 
 std::atomic<int32_t> g_behaviour{kPavFactNormal};
 

@@ -1,12 +1,16 @@
 // The platform layer: the few operating-system services the module uses,
 // behind one interface. platform/win implements them with the Win32 API,
 // platform/posix with POSIX and the C library. Nothing outside platform/
-// includes a system header of either side.
+// includes a system header of either side, and nothing in platform/ calls
+// the rest of the module: it is the bottom layer.
 #ifndef RODAROVE_PLATFORM_PLATFORM_H_
 #define RODAROVE_PLATFORM_PLATFORM_H_
 
 #include <cstdarg>
 #include <cstddef>
+#include <mutex>
+
+#include "platform/thread_annotations.h"
 
 namespace rodarove {
 namespace platform {
@@ -16,17 +20,46 @@ using ModuleHandle = void*;
 
 // A lock that its owner may enter again (a Win32 critical section, or a
 // recursive pthread mutex). Storage only; use the functions below.
-struct CriticalSection {
+struct CAPABILITY("mutex") CriticalSection {
   alignas(16) unsigned char storage[64];
 };
 
 void InitializeCriticalSection(CriticalSection* cs);
-void EnterCriticalSection(CriticalSection* cs);
-void LeaveCriticalSection(CriticalSection* cs);
+void EnterCriticalSection(CriticalSection* cs) ACQUIRE(cs);
+void LeaveCriticalSection(CriticalSection* cs) RELEASE(cs);
 void DeleteCriticalSection(CriticalSection* cs);
 
+// A lock for the data of one file, ready from static initialisation on and
+// never entered twice by one thread.
+class CAPABILITY("mutex") Mutex {
+ public:
+  // The standard library's mutex carries no annotations of its own.
+  void Lock() ACQUIRE() NO_THREAD_SAFETY_ANALYSIS { mutex_.lock(); }
+  void Unlock() RELEASE() NO_THREAD_SAFETY_ANALYSIS { mutex_.unlock(); }
+
+ private:
+  std::mutex mutex_;
+};
+
+class SCOPED_CAPABILITY MutexLock {
+ public:
+  explicit MutexLock(Mutex* mutex) ACQUIRE(mutex) : mutex_(mutex) { mutex_->Lock(); }
+  ~MutexLock() RELEASE() { mutex_->Unlock(); }
+  MutexLock(const MutexLock&) = delete;
+  MutexLock& operator=(const MutexLock&) = delete;
+
+ private:
+  Mutex* mutex_;
+};
+
 // Hands one message to the debugger output, unchanged (no line end added).
+// On POSIX that is standard error, or where the environment variable
+// RODAROVE_DEBUG_OUTPUT says at the first message: "stderr", "none", or
+// "file:PATH" (appended to; standard error when it cannot be opened).
 void OutputDebugString(const char* text);
+// Closes a file the debugger output went to; later messages are dropped.
+// For the very end of process detach.
+void CloseDebugOutput();
 
 // Stops in a debugger when one is attached; otherwise does nothing.
 void DebugBreak();
@@ -45,13 +78,19 @@ unsigned GetProfileString(const char* section, const char* key, const char* defa
                           char* out, unsigned size, const char* file);
 
 // LoadLibraryA / GetProcAddress. A loaded module is never unloaded by the
-// module. Null on failure.
+// module. Null on failure. FindExport finds only what the module itself
+// defines, not what a library it depends on does.
 ModuleHandle LoadModule(const char* path);
 void* FindExport(ModuleHandle module, const char* name);
 
+// The handle of the loaded module (DLL / shared library) that holds
+// address, as LoadModule of its file would return it; no reference is kept.
+// Null when there is none.
+ModuleHandle ModuleContaining(const void* address);
+
 // GetModuleFileNameA(GetModuleHandleA(NULL)): the path of the host process's
-// executable, cut to size - 1 and terminated; returns its length, 0 when
-// unknown.
+// executable, terminated; returns its length, or 0 (out empty) when it is
+// unknown or does not fit in size - 1 characters.
 unsigned GetExecutablePath(char* out, unsigned size);
 
 }  // namespace platform

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs every test suite: the Linux build, the same tests under
 # AddressSanitizer+UndefinedBehaviorSanitizer, the concurrency tests under
-# ThreadSanitizer, the fuzzers for a short while on their corpora (clang and
+# ThreadSanitizer, the module built by clang with its thread-safety
+# analysis, the fuzzers for a short while on their corpora (clang and
 # libFuzzer; RODAROVE_FUZZ_SECONDS each, default 30), and the Windows builds
 # (64-bit and 32-bit) under Wine when available. Ends with one summary line
 # of all suites.
@@ -11,7 +12,8 @@ usage() {
 usage: bash scripts/test.sh
 
 Runs every suite in turn: linux (build/release), asan+ubsan (build/asan),
-tsan (build/tsan), fuzz (build/fuzz) and the Windows builds under Wine
+tsan (build/tsan), thread-safety (build/thread-safety: the module built by
+clang with -Wthread-safety), fuzz (build/fuzz) and the Windows builds under Wine
 (build/windows-x86_64, build/windows-i686), then prints one summary line.
 As root on Debian it first installs every package the run needs.
 
@@ -91,9 +93,31 @@ run_suite "asan+ubsan" build/asan "" -- -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 run_suite "tsan" build/tsan "-L concurrency" -- -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DRODAROVE_SANITIZE=thread
 
+# The module alone, built by clang with the thread-safety analysis (the
+# lock's rules as its annotations state them); the build is the check.
+# Without optimisation: the analysis is the compiler's front end's.
+skipped=()
+started=$SECONDS
+if command -v clang++-14 >/dev/null; then
+  echo "== thread-safety: building the module with clang -Wthread-safety in build/thread-safety"
+  if cmake -S . -B build/thread-safety -G "$RODAROVE_GENERATOR" -DCMAKE_BUILD_TYPE=Debug \
+       -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 -DRODAROVE_BUILD_TESTS=OFF \
+       >build/thread-safety.configure.log 2>&1 &&
+     cmake --build build/thread-safety -j "$jobs" --target rodarove \
+       >build/thread-safety.build.log 2>&1; then
+    passed=$((passed + 1)); echo "== thread-safety: 1 passed, 0 failed"
+  else
+    tail -50 build/thread-safety.configure.log build/thread-safety.build.log
+    failed=$((failed + 1)); status=1; echo "== thread-safety: 0 passed, 1 failed"
+  fi
+else
+  echo "== thread-safety: skipped (no clang++-14)"
+  [ "${CI:-}" = true ] && { echo "== thread-safety: skipped, which CI does not allow"; status=1; failed=$((failed + 1)); }
+fi
+echo "== thread-safety: $((SECONDS - started)) s"
+
 # Each fuzzer replays its corpus (every input that once found a fault is in
 # it) and then fuzzes for a fixed time; two run at a time.
-skipped=()
 if [ -z "$(rodarove_missing_packages $(rodarove_group_packages fuzz))" ]; then
   run_suite "fuzz" build/fuzz "" -- -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 -DRODAROVE_BUILD_FUZZERS=ON -DRODAROVE_BUILD_TESTS=OFF \

@@ -65,7 +65,9 @@ RODAROVE_EXPORT void* RODAROVE_CALL SetFactoryHandle(void* handle);
 RODAROVE_EXPORT int32_t RODAROVE_CALL PavexDllCanUnloadNow(void);
 
 // Releases every live component whose auto-free value is nonzero, also one
-// the host still holds: its pointer is dead afterwards.
+// the host still holds: its pointer is dead afterwards. Components made
+// while it runs are released too. Marking a component auto-free (slot 4)
+// hands it over to any thread's PavexDllFreeMap.
 RODAROVE_EXPORT void RODAROVE_CALL PavexDllFreeMap(void);
 
 // 0 turns every Release into a no-op, nonzero turns it back on; returns

@@ -118,7 +118,9 @@ struct IComponent {
   virtual int32_t RODAROVE_SLOTCALL GetVersion() = 0;             // 1: always 1
   virtual void RODAROVE_SLOTCALL Release(int32_t force) = 0;      // 2: ends the component's life
   virtual int32_t RODAROVE_SLOTCALL GetAutoFree() = 0;            // 3: the stored auto-free value
-  virtual void RODAROVE_SLOTCALL SetAutoFree(int32_t value) = 0;  // 4: stored unchanged
+  // 4: stored unchanged. Nonzero hands the component to PavexDllFreeMap,
+  // which may release it on any thread: mark it when done with it.
+  virtual void RODAROVE_SLOTCALL SetAutoFree(int32_t value) = 0;
 
  protected:
   ~IComponent() = default;

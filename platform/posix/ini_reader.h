@@ -7,7 +7,8 @@
 // "key=value" is an entry, and any other line is a key without a value,
 // which hides later keys of its name. ';' starts no comment: a line
 // ";x=1" is the key ";x". Lines before the first section form a nameless
-// section. Section and key names, also the ones asked for, are compared
+// section. Only regular files are read: a folder, a device or a pipe counts
+// as a missing file. Section and key names, also the ones asked for, are compared
 // without regard to ASCII case and without their surrounding blanks; blanks
 // around values are dropped, and matching quotes (' or ") around a value
 // are removed; as on Windows, a buffer whose size equals the length of the
@@ -25,7 +26,9 @@ namespace platform {
 // terminated; returns the number of characters copied. Writes nothing and
 // returns 0 when out is null or size is 0. Listing sections or keys (null
 // section or key) is not offered: out is emptied and 0 returned.
-// Never throws; reads no further than the file's bytes.
+// Never throws and allocates nothing: the file is read in blocks, and
+// however long a line is, the reader keeps only the part of the value that
+// fits in out and a few counters.
 unsigned ReadIniString(const char* section, const char* key, const char* defaultValue,
                        char* out, unsigned size, const char* file);
 

@@ -1,6 +1,10 @@
 // POSIX side of the platform layer.
+#include <fcntl.h>
 #include <pthread.h>
 #include <unistd.h>
+
+#include <atomic>
+#include <mutex>
 
 #include <cerrno>
 #include <csignal>
@@ -29,18 +33,58 @@ void InitializeCriticalSection(CriticalSection* cs) {
   pthread_mutexattr_destroy(&attr);
 }
 
-void EnterCriticalSection(CriticalSection* cs) { pthread_mutex_lock(AsMutex(cs)); }
+// The analysis takes the annotations of these two at their word; their
+// bodies are the system's lock, which it cannot see.
+void EnterCriticalSection(CriticalSection* cs) NO_THREAD_SAFETY_ANALYSIS {
+  pthread_mutex_lock(AsMutex(cs));
+}
 
-void LeaveCriticalSection(CriticalSection* cs) { pthread_mutex_unlock(AsMutex(cs)); }
+void LeaveCriticalSection(CriticalSection* cs) NO_THREAD_SAFETY_ANALYSIS {
+  pthread_mutex_unlock(AsMutex(cs));
+}
 
 void DeleteCriticalSection(CriticalSection* cs) { pthread_mutex_destroy(AsMutex(cs)); }
 
+namespace {
+
+// Where RODAROVE_DEBUG_OUTPUT sends the debugger output: "stderr" (also
+// when unset, empty or unknown), "none", or "file:PATH", appended to; a
+// file that cannot be opened leaves it on standard error. -1 for none.
+int OpenDebugOutput() {
+  const char* where = std::getenv("RODAROVE_DEBUG_OUTPUT");
+  if (where == nullptr) return STDERR_FILENO;
+  if (std::strcmp(where, "none") == 0) return -1;
+  if (std::strncmp(where, "file:", 5) == 0 && where[5] != '\0') {
+    int fd = ::open(where + 5, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0644);
+    if (fd >= 0) return fd;
+  }
+  return STDERR_FILENO;
+}
+
+// Decided at the first message and kept; the file is closed at unload.
+std::atomic<int> g_debugOutput{-2};  // -2: not decided yet
+std::once_flag g_debugOutputOnce;
+
+int DebugOutput() {
+  std::call_once(g_debugOutputOnce, [] { g_debugOutput.store(OpenDebugOutput()); });
+  return g_debugOutput.load();
+}
+
+}  // namespace
+
+void CloseDebugOutput() {
+  int fd = g_debugOutput.exchange(-1);
+  if (fd > STDERR_FILENO) ::close(fd);
+}
+
 void OutputDebugString(const char* text) {
   if (text == nullptr) return;
+  const int fd = DebugOutput();
+  if (fd < 0) return;
   size_t left = std::strlen(text);
   // One write for the whole message; loop only if the kernel takes less.
   while (left > 0) {
-    ssize_t n = ::write(STDERR_FILENO, text, left);
+    ssize_t n = ::write(fd, text, left);
     if (n < 0) {
       if (errno == EINTR) continue;
       return;

@@ -25,12 +25,23 @@ void* FindExport(ModuleHandle module, const char* name) {
   return reinterpret_cast<void*>(::GetProcAddress(static_cast<HMODULE>(module), name));
 }
 
+ModuleHandle ModuleContaining(const void* address) {
+  HMODULE module = nullptr;
+  if (!::GetModuleHandleExA(
+          GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+          static_cast<LPCSTR>(address), &module)) {
+    return nullptr;
+  }
+  return reinterpret_cast<ModuleHandle>(module);
+}
+
 unsigned GetExecutablePath(char* out, unsigned size) {
   if (out == nullptr || size == 0) return 0;
   out[0] = '\0';
   DWORD n = ::GetModuleFileNameA(::GetModuleHandleA(nullptr), out, static_cast<DWORD>(size));
-  // A cut path is terminated on current systems, but not on every one.
-  if (n >= size) n = size - 1;
+  // A path that does not fit comes back cut, as size characters (not
+  // terminated on every system): a cut path would name another file.
+  if (n >= size) n = 0;
   out[n] = '\0';
   return static_cast<unsigned>(n);
 }

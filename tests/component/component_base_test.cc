@@ -2,11 +2,13 @@
 // module's CreateComponent and called by slot number as a host does.
 #include <gtest/gtest.h>
 
+#include <cinttypes>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
-#include "module/live_component_table.h"
-#include "module/module_state.h"
+#include "module/state/live_component_table.h"
+#include "module/state/module_state.h"
 #include "rodarove/rodarove.h"
 #include "tests/component/probe_component.h"
 #include "tests/support/debug_capture.h"
@@ -183,6 +185,28 @@ TEST_F(ComponentBaseTest, FreeMapSurvivesReleasesThatReleaseOthers) {
   EXPECT_EQ(rodarove::LiveComponentCount(), 1);
   EXPECT_EQ(ProbeComponent::liveObjects, live - 3 * kGroups);
   stay->Release(0);
+}
+
+TEST_F(ComponentBaseTest, AReleaseWithoutARecordIsRefusedUntouched) {
+  // What a second Release finds when the first one (PavexDllFreeMap's, on
+  // another thread) went ahead while it waited for the lock: no record. The
+  // record is erased here by hand, so that the object is still there to
+  // show that nothing of it was run or freed.
+  IComponent* c = Create();
+  rodarove::RemoveLiveComponent(c, 0);
+  int finals = ProbeComponent::finalReleases;
+  int live = ProbeComponent::liveObjects;
+  DebugCapture capture;
+  c->Release(0);
+  char address[32];
+  std::snprintf(address, sizeof address, "%0*" PRIXPTR, static_cast<int>(2 * sizeof(void*)),
+                reinterpret_cast<uintptr_t>(c));
+  EXPECT_EQ(capture.Take(), std::string("Pavex[Error]: To remove a component not exist\n"
+                                        "Pavex[Error]: IComponent* = 0x") +
+                                address + "\n");
+  EXPECT_EQ(ProbeComponent::finalReleases, finals);
+  EXPECT_EQ(ProbeComponent::liveObjects, live);
+  rodarove::DestroyUnrecordedComponent(c);
 }
 
 TEST(ModuleMessages, CreateComponentFailures) {

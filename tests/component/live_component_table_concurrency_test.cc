@@ -8,9 +8,10 @@
 #include <thread>
 #include <vector>
 
-#include "module/live_component_table.h"
+#include "module/state/live_component_table.h"
 #include "rodarove/rodarove.h"
 #include "tests/component/probe_component.h"
+#include "tests/factory/test_files.h"
 
 namespace {
 
@@ -80,6 +81,38 @@ TEST(LiveComponentTableConcurrency, CountIsExactAfterRacingCreatesReleasesAndFre
     for (IComponent* c : v) c->Release(0);
   EXPECT_EQ(PavexDllCanUnloadNow(), 1);
   EXPECT_EQ(ProbeComponent::liveObjects, 0);
+}
+
+// Owners on several threads build trees and mark them auto-free; another
+// thread frees them. Marking hands a tree over with everything its owner
+// did to it, which the destructor on the other thread reads: the race
+// detectors (ThreadSanitizer, and valgrind's DRD on the plain build) must
+// see the owner's edits ordered before it.
+TEST(LiveComponentTableConcurrency, MarkingAutoFreeHandsTheTreeOverWithItsEdits) {
+  constexpr int kOwners = 3;
+  const int trees = rodarove_test::ModelSteps(60);
+  std::atomic<int> owning{kOwners};
+  std::vector<std::thread> owners;
+  for (int w = 0; w < kOwners; ++w) {
+    owners.emplace_back([w, trees, &owning] {
+      for (int i = 0; i < trees; ++i) {
+        IComponent* c = CreateComponent((i + w) % 2 == 0 ? 114 : 837, static_cast<uint32_t>(w));
+        ASSERT_NE(c, nullptr);
+        auto* tree = static_cast<ITreeContainer*>(c);
+        tree->SetRoot(1);
+        for (int32_t id = 2; id < 40; ++id) tree->AppendChild(id, id / 3 + 1);
+        c->SetAutoFree(1);  // the last this thread does with it
+      }
+      --owning;
+    });
+  }
+  std::thread freeing([&owning] {
+    while (owning.load() > 0) PavexDllFreeMap();
+    PavexDllFreeMap();
+  });
+  for (auto& t : owners) t.join();
+  freeing.join();
+  EXPECT_EQ(PavexDllCanUnloadNow(), 1);
 }
 
 }  // namespace

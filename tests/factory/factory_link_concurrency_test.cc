@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "module/module_state.h"
+#include "module/state/module_state.h"
 #include "pavfact/pavfact.h"
 #include "rodarove/rodarove.h"
 #include "tests/component/probe_component.h"

@@ -12,8 +12,8 @@
 #include <string>
 
 #include "factory/ini_resolution.h"
-#include "module/live_component_table.h"
-#include "module/module_state.h"
+#include "module/state/live_component_table.h"
+#include "module/state/module_state.h"
 #include "pavfact/pavfact.h"
 #include "rodarove/rodarove.h"
 #include "tests/component/probe_component.h"
@@ -148,6 +148,24 @@ TEST_F(FactoryLinkTest, RegistryPathRelativeToTheHostOrAbsolute) {
   std::string ini = UseIni("cfg/abs.ini", "[361]\nDLL=../bin/" + Base(RODAROVE_PAVFACT_PATH) + "\n");
   EXPECT_EQ(ReleaseLast(), kIdleLine);
   EXPECT_EQ(Log(), Success(ini));
+}
+
+TEST_F(FactoryLinkTest, ARegistryPathThatWouldBeCutIsNotUsed) {
+  // A relative name joined with the host's folder: 258 characters are
+  // used; at 259 the joined path would lose its last character and name
+  // another file, which exists here and names PavFact: it must not be read.
+  if (hostDir_.size() > 200) GTEST_SKIP() << "the build folder is too deep for this test";
+  const std::string dll = "[361]\nDLL=" + Link("bin") + "\n";
+  for (size_t length : {258u, 259u}) {
+    std::string name = "r" + std::string(length - hostDir_.size() - 2, 'x');
+    std::string cut = name.substr(0, name.size() - 1);
+    rodarove_test::WriteFile(hostDir_ + "/" + name, dll);
+    rodarove_test::WriteFile(hostDir_ + "/" + cut, dll);
+    SetDLLRegistry(name.c_str());
+    EXPECT_EQ(ReleaseLast(), length == 258 ? kIdleLine : kLoadFail) << length;
+    std::remove((hostDir_ + "/" + name).c_str());
+    std::remove((hostDir_ + "/" + cut).c_str());
+  }
 }
 
 TEST_F(FactoryLinkTest, DefaultDllPathRelativeAndAbsolute) {

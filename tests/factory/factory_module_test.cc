@@ -148,4 +148,63 @@ TEST_F(FactoryThroughModule, FreeMapEmptyingTheTableNotifiesOnce) {
   EXPECT_EQ(Log(), Success(""));
 }
 
+// A factory written in C, handed over: its objects are reached through
+// their slot tables, and what its notification does with the module is
+// the module's to survive.
+class CFactoryThroughModule : public FactoryThroughModule {
+ protected:
+  void SetUp() override {
+    FactoryThroughModule::SetUp();
+    cFactory_ = rodarove_test::LoadLibraryAt(RODAROVE_C_FACTORY_PATH);
+    ASSERT_NE(cFactory_, nullptr);
+    setMode_ = reinterpret_cast<void(RODAROVE_CALL*)(int32_t)>(
+        rodarove_test::FindSymbol(cFactory_, "CFactorySetMode"));
+    notifications_ = reinterpret_cast<int32_t(RODAROVE_CALL*)()>(
+        rodarove_test::FindSymbol(cFactory_, "CFactoryNotifications"));
+    deepest_ = reinterpret_cast<int32_t(RODAROVE_CALL*)()>(
+        rodarove_test::FindSymbol(cFactory_, "CFactoryDeepestNesting"));
+    ASSERT_TRUE(setMode_ && notifications_ && deepest_);
+    e_.SetFactoryHandle(cFactory_);
+  }
+
+  void* cFactory_ = nullptr;
+  void(RODAROVE_CALL* setMode_)(int32_t) = nullptr;
+  int32_t(RODAROVE_CALL* notifications_)() = nullptr;
+  int32_t(RODAROVE_CALL* deepest_)() = nullptr;
+};
+
+TEST_F(CFactoryThroughModule, ANotificationThatMakesTheModuleIdleIsNotNested) {
+  // Mode 1: the notification creates a component of the module and
+  // releases it. That idle moment is the factory's own; the next one the
+  // host causes is heard again.
+  setMode_(1);
+  for (int round = 1; round <= 3; ++round) {
+    IComponent* c = Create();
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(ReleaseLast(c), "");
+    EXPECT_EQ(notifications_(), round);
+    EXPECT_EQ(deepest_(), 1);
+    EXPECT_EQ(e_.PavexDllCanUnloadNow(), 1);
+  }
+}
+
+TEST_F(CFactoryThroughModule, FreeMapReleasesWhatItsNotificationMakes) {
+  // Modes 2 and 3: the notification that the walk's last release causes
+  // makes an auto-free component, once or every time, likely at the
+  // address just freed. The walk releases that one too, and the factory
+  // hears once.
+  for (int32_t mode : {2, 3}) {
+    SCOPED_TRACE(mode);
+    setMode_(mode);
+    for (int i = 0; i < 5; ++i) {
+      IComponent* c = Create();
+      ASSERT_NE(c, nullptr);
+      CallSlot<void>(c, 4, int32_t{1});
+    }
+    e_.PavexDllFreeMap();
+    EXPECT_EQ(e_.PavexDllCanUnloadNow(), 1) << "nothing auto-free is left";
+    EXPECT_EQ(notifications_(), 1);
+  }
+}
+
 }  // namespace

@@ -3,6 +3,9 @@
 #include "platform/posix/ini_reader.h"
 
 #include <gtest/gtest.h>
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#endif
 
 #include <cstring>
 #include <random>
@@ -69,6 +72,14 @@ TEST(IniReader, FindsValuesTheWayHostFilesExpect) {
   EXPECT_EQ(Read(f, "361", "missing", "dflt   ").text, "dflt");
   EXPECT_EQ(Read(dir.Join("absent.ini"), "361", "DLL", "zz").text, "zz");
   EXPECT_EQ(Read(dir.path(), "361", "DLL", "zz").text, "zz") << "a folder is no file";
+#if !defined(_WIN32)
+  // Nor are a device and a pipe without a writer, which must not keep the
+  // reader waiting.
+  EXPECT_EQ(Read("/dev/zero", "361", "DLL", "zz").text, "zz");
+  std::string fifo = dir.Join("fifo.ini");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_EQ(Read(fifo, "361", "DLL", "zz").text, "zz");
+#endif
 }
 
 TEST(IniReader, LineEndsAndOddBytes) {
@@ -106,17 +117,24 @@ TEST(IniReader, CutsToTheBufferAndNeverWritesPastIt) {
   EXPECT_STREQ(listing, "");
 }
 
-TEST(IniReader, OutOfMemoryGivesTheDefault) {
+TEST(IniReader, TakesNoMemoryWhateverTheLineLength) {
+  // A long comment, a long key line and a long value: the reader keeps no
+  // line, so it answers with every allocation failing, and makes none.
   TempFolder dir;
-  std::string f = dir.Write("big.ini", "[s]\nk=" + std::string(100000, 'x') + "\n");
+  const std::string longLine(1 << 20, 'x');
+  std::string f = dir.Write("big.ini", ";" + longLine + "\n[s]\n" + longLine + "\nk=  \"" +
+                                           longLine + "\"  \n");
   char out[16];
   unsigned n;
+  size_t allocations;
   {
     rodarove_test::ScopedAllocationFailure fail(1, /*sticky=*/true);
     n = ReadIniString("s", "k", "dflt", out, sizeof out, f.c_str());
+    allocations = rodarove_test::AllocationsSoFar();
   }
-  EXPECT_EQ(n, 4u);
-  EXPECT_STREQ(out, "dflt");
+  EXPECT_EQ(allocations, 0u);
+  EXPECT_EQ(n, 15u);
+  EXPECT_EQ(std::string(out), std::string(15, 'x'));
 }
 
 // --- A randomized comparison with the plain model of the format. ---

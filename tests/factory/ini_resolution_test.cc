@@ -65,9 +65,10 @@ TEST(PathOperations, TrimBlanksFitsWholeOrLeavesEmpty) {
 
 TEST(PathOperations, SiblingAndJoin) {
   char out[32];
+  int32_t whole = 0;
   auto sibling = [&](const char* base, const char* name, PathStyle style, int32_t size = 32) {
     std::memset(out, '#', sizeof out);
-    EXPECT_EQ(SiblingPath(base, name, out, size, style), 1);
+    whole = SiblingPath(base, name, out, size, style);
     return std::string(out);
   };
   EXPECT_EQ(sibling("C:\\App\\Pavex.ini", "PavFact.dll", kWin), "C:\\App\\PavFact.dll");
@@ -75,8 +76,10 @@ TEST(PathOperations, SiblingAndJoin) {
   EXPECT_EQ(sibling("Pavex.ini", "P.dll", kWin), "Pavex.ini\\P.dll");
   EXPECT_EQ(sibling("/opt/app/Pavex.ini", "p.so", kPosix), "/opt/app/p.so");
   EXPECT_EQ(sibling("Pavex.ini", "p.so", kPosix), "Pavex.ini/p.so");
+  EXPECT_EQ(whole, 1);
   EXPECT_EQ(sibling("C:\\App\\x.ini", "a-name-much-too-long", kWin, 16), "C:\\App\\")
       << "a name that does not fit is left out";
+  EXPECT_EQ(whole, 0) << "and the path is not whole";
   std::strcpy(out, "kept");
   EXPECT_EQ(SiblingPath(nullptr, "x", out, 32, kWin), 0);
   EXPECT_EQ(SiblingPath("a\\b", nullptr, out, 32, kWin), 0);
@@ -85,7 +88,7 @@ TEST(PathOperations, SiblingAndJoin) {
 
   auto join = [&](const char* dir, const char* name, PathStyle style, int32_t size = 32) {
     std::memset(out, '#', sizeof out);
-    JoinPath(dir, name, out, size, style);
+    whole = JoinPath(dir, name, out, size, style);
     return std::string(out);
   };
   EXPECT_EQ(join("bin", "P.dll", kWin), "bin\\P.dll");
@@ -93,9 +96,12 @@ TEST(PathOperations, SiblingAndJoin) {
   EXPECT_EQ(join(" \t", "P.dll", kWin), "P.dll");
   EXPECT_EQ(join(nullptr, "P.dll", kWin), "P.dll");
   EXPECT_EQ(join("lib", "p.so", kPosix), "lib/p.so");
+  EXPECT_EQ(whole, 1);
   EXPECT_EQ(join("0123456789", "abcdefgh", kPosix, 16), "0123456789/")
       << "a part that does not fit is skipped";
+  EXPECT_EQ(whole, 0);
   EXPECT_EQ(join("0123456789abcdef", "ab", kPosix, 16), "/ab");
+  EXPECT_EQ(whole, 0);
 }
 
 const char* AppDirectory() { return "C:\\App"; }
@@ -104,7 +110,7 @@ const char* OptDirectory() { return "/opt/app"; }
 TEST(PathOperations, HostPathAndHostDirectory) {
   IniEnvironment env{kWin, nullptr, &AppDirectory};
   char buf[16];
-  EXPECT_EQ(HostPath("Pavex.ini", buf, sizeof buf, env), 1);
+  EXPECT_EQ(HostPath("Pavex.ini", buf, sizeof buf, env), 0) << "cut";
   EXPECT_STREQ(buf, "C:\\App\\Pavex.i") << "kept to size - 2 characters";
   char big[64];
   EXPECT_EQ(HostPath("sub\\my.ini", big, sizeof big, env), 1);
@@ -119,13 +125,27 @@ TEST(PathOperations, HostPathAndHostDirectory) {
   EXPECT_STREQ(buf, "kept");
   // The smallest buffers keep size - 2 characters too: none, then one.
   char two[2] = {'#', '#'};
-  EXPECT_EQ(HostPath("Pavex.ini", two, 2, env), 1);
+  EXPECT_EQ(HostPath("Pavex.ini", two, 2, env), 0);
   EXPECT_EQ(two[0], '\0');
   EXPECT_EQ(two[1], '\0');
   char three[4] = {'#', '#', '#', '#'};
-  EXPECT_EQ(HostPath("Pavex.ini", three, 3, env), 1);
+  EXPECT_EQ(HostPath("Pavex.ini", three, 3, env), 0);
   EXPECT_EQ(std::string(three, 3), std::string("C\0\0", 3));
   EXPECT_EQ(three[3], '#');
+
+  // Both path styles keep size - 2 characters, and only a whole path counts.
+  for (PathStyle style : {kWin, kPosix}) {
+    IniEnvironment e{style, nullptr, style == kWin ? &AppDirectory : &OptDirectory};
+    const std::string full = std::string(e.hostDirectory()) + (style == kWin ? "\\" : "/") + "Pavex.ini";
+    for (int32_t size = 2; size < static_cast<int32_t>(full.size()) + 4; ++size) {
+      std::string out(static_cast<size_t>(size) + 1, '#');
+      int32_t whole = HostPath("Pavex.ini", &out[0], size, e);
+      EXPECT_EQ(out.c_str(), full.substr(0, static_cast<size_t>(size) - 2)) << size;
+      EXPECT_EQ(out[static_cast<size_t>(size) - 1], '\0') << size;
+      EXPECT_EQ(out[static_cast<size_t>(size)], '#') << size;
+      EXPECT_EQ(whole, full.size() + 2 <= static_cast<size_t>(size) ? 1 : 0) << size;
+    }
+  }
 
   CutAtLastSeparator("C:\\App\\host.exe", big, sizeof big, kWin);
   EXPECT_STREQ(big, "C:\\App");
@@ -135,6 +155,12 @@ TEST(PathOperations, HostPathAndHostDirectory) {
   EXPECT_STREQ(big, "/usr/bin");
   CutAtLastSeparator("host", big, sizeof big, kPosix);
   EXPECT_STREQ(big, "host");
+  EXPECT_EQ(CutAtLastSeparator(("/" + std::string(64, 'd') + "/host").c_str(), big, 64, kPosix), 0);
+  EXPECT_STREQ(big, "") << "a directory that does not fit";
+  EXPECT_EQ(CutAtLastSeparator(("/" + std::string(62, 'd') + "/" + std::string(80, 'h')).c_str(),
+                               big, 64, kPosix),
+            1);
+  EXPECT_EQ(std::string(big), "/" + std::string(62, 'd')) << "a long file name is no matter";
 
   // The native directory is the folder of this test executable.
   std::string self = HostDirectory();
@@ -291,7 +317,78 @@ TEST_F(IniChain, LongPathsAreLeftOutNotOverrun) {
   auto r = Resolve(nullptr);
   EXPECT_LT(r.second.size(), static_cast<size_t>(kPathSize));
   g_files = {{"C:\\App\\Pavex.ini", "[361]\nDLL=P.dll\n[DefaultValue]\nDllPath=" + longDir + "\n"}};
-  EXPECT_EQ(Resolve(nullptr).second, longDir + "\\") << "the name that does not fit is left out";
+  EXPECT_EQ(Resolve(nullptr).second, "") << "a path that does not fit is not used";
+}
+
+std::string g_host;
+const char* VariableHost() { return g_host.c_str(); }
+
+// A path of exactly `length` characters: head, a filler, tail.
+std::string PathOf(size_t length, const std::string& head, const std::string& tail) {
+  return head + std::string(length - head.size() - tail.size(), 'd') + tail;
+}
+
+TEST_F(IniChain, PathsThatWouldBeCutAreNotUsed) {
+  // Each path at the longest length its buffer holds whole is used; one
+  // character more finds nothing, and reads no file named by a cut path.
+  for (PathStyle style : {kWin, kPosix}) {
+    const std::string sep = style == kWin ? "\\" : "/";
+    const std::string root = style == kWin ? "C:\\" : "/";
+    const std::string start = root + "a.ini";
+    const std::string dll = root + "P.dll";
+    for (size_t extra : {0, 1}) {
+      SCOPED_TRACE(std::string(style == kWin ? "windows" : "posix") + (extra ? ", too long" : ""));
+      auto resolve = [&](const char* iniName, const std::string& wantIni,
+                         const std::string& wantDll) {
+        IniEnvironment env{style, &FakeReadProfile, &VariableHost};
+        g_reads.clear();
+        char ini[kPathSize] = {};
+        char module[kPathSize] = {};
+        int32_t found = LocateIniFile(iniName, ini, kPathSize, env) &&
+                        ResolveFactoryDllPath(ini, module, kPathSize, env);
+        EXPECT_EQ(found, extra ? 0 : 1);
+        if (extra) {
+          EXPECT_STREQ(module, "");
+          for (const std::string& r : g_reads) {
+            EXPECT_EQ(g_files.count(r.substr(0, r.find('|'))), 1u) << "read a cut path: " << r;
+          }
+        } else {
+          EXPECT_EQ(std::string(ini), wantIni);
+          EXPECT_EQ(std::string(module), wantDll);
+        }
+      };
+      // The host directory joined with the start file: 258 characters.
+      g_host = PathOf(258 - 10 + extra, root, "");
+      std::string beside = g_host + sep + "Pavex.ini";
+      g_files = {{beside, "[361]\nDLL=" + dll + "\n"}};
+      resolve(nullptr, beside, dll);
+      g_host = PathOf(258 - 7 + extra, root, "");
+      beside = g_host + sep + "my.ini";
+      g_files = {{beside, "[361]\nDLL=" + dll + "\n"}};
+      resolve("my.ini", beside, dll);
+      g_host = root + "App";
+
+      // Every other path: 259 characters.
+      std::string far = PathOf(259 + extra, root, ".ini");
+      g_files = {{start, "[Redirect]\nPath=" + far.substr(root.size()) + "\n"},
+                 {far, "[361]\nDLL=" + dll + "\n"}};
+      resolve(start.c_str(), far, dll);  // a relative redirection
+      g_files = {{start, "[Redirect]\nPath=" + far + "\n"}, {far, "[361]\nDLL=" + dll + "\n"}};
+      resolve(start.c_str(), far, dll);  // an absolute one
+      const std::string absolute = PathOf(259 + extra, root, ".dll");
+      g_files = {{start, "[361]\nDLL=" + absolute + "\n"}};
+      resolve(start.c_str(), start, absolute);
+      const std::string name = PathOf(259 - root.size() + extra, "", ".dll");
+      g_files = {{start, "[361]\nDLL=" + name + "\nNotUseDefaultDllPath=1\n"}};
+      resolve(start.c_str(), start, root + name);  // beside the ini file
+      const std::string dir = PathOf(259 - 6 + extra, root, "");
+      g_files = {{start, "[361]\nDLL=P.dll\n[DefaultValue]\nDllPath=" + dir + "\n"}};
+      resolve(start.c_str(), start, dir + sep + "P.dll");  // under the default folder
+      g_files = {{start, "[361]\nDLL=P.dll\n[DefaultValue]\nDllPath=" + dir.substr(root.size()) +
+                             "\n"}};
+      resolve(start.c_str(), start, dir + sep + "P.dll");  // the default folder beside the ini
+    }
+  }
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 #include "component/component_base.h"
 #include "maptree/map_tree_container.h"
 #include "module/component_registry.h"
-#include "module/live_component_table.h"
+#include "module/state/live_component_table.h"
 #include "rodarove/rodarove.h"
 #include "tests/component/probe_component.h"
 #include "tests/support/alloc_failure.h"

@@ -22,10 +22,12 @@ struct ChildResult {
   int status = -1;
 };
 
-ChildResult RunProbe(const std::string& mode, const std::vector<std::string>& components) {
+// env: assignments put before the command, e.g. "RODAROVE_DEBUG_OUTPUT=none ".
+ChildResult RunProbe(const std::string& mode, const std::vector<std::string>& components,
+                     const std::string& env = "") {
   std::string errPath = testing::TempDir() + "leak_probe_stderr.txt";
-  std::string cmd = std::string(LEAK_PROBE_PATH) + " " + rodarove_test::BuiltModulePath() + " " +
-                    mode;
+  std::string cmd = env + std::string(LEAK_PROBE_PATH) + " " + rodarove_test::BuiltModulePath() +
+                    " " + mode;
   for (const auto& c : components) cmd += " " + c;
   cmd += " 2>" + errPath;
   ChildResult r;
@@ -77,6 +79,57 @@ TEST(LeakReport, ListsLiveComponentsInAscendingAddressOrderAtUnloadAndExit) {
     expected += kRule;
     EXPECT_EQ(r.debugOutput, expected) << mode;
   }
+}
+
+std::string ReadFile(const std::string& path) {
+  std::string text;
+  FILE* f = std::fopen(path.c_str(), "rb");
+  if (f == nullptr) return text;
+  char chunk[4096];
+  size_t n;
+  while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) text.append(chunk, n);
+  std::fclose(f);
+  return text;
+}
+
+TEST(LeakReport, TheEnvironmentSendsTheDebugOutputElsewhere) {
+  // The same report, byte for byte, to standard error, nowhere, or the end
+  // of a file; a file that cannot be opened leaves it on standard error.
+  const std::string expectedStart =
+      std::string(kRule) + "Pavex[Error]:Found leak Pavex components. Count:1\n";
+  ChildResult plain = RunProbe("exit", {"114:9"}, "RODAROVE_DEBUG_OUTPUT=stderr ");
+  ASSERT_EQ(plain.status, 0);
+  ASSERT_EQ(plain.debugOutput.compare(0, expectedStart.size(), expectedStart), 0)
+      << plain.debugOutput;
+  // The address differs from run to run.
+  auto masked = [](std::string text) {
+    for (size_t at = text.find("Pointer:0x"); at != std::string::npos;
+         at = text.find("Pointer:0x", at + 1)) {
+      text.replace(at + 10, text.find('\n', at) - at - 10, "X");
+    }
+    return text;
+  };
+  const std::string report = masked(plain.debugOutput);
+
+  ChildResult none = RunProbe("unload", {"114:9"}, "RODAROVE_DEBUG_OUTPUT=none ");
+  EXPECT_EQ(none.status, 0);
+  EXPECT_EQ(none.debugOutput, "");
+
+  const std::string file = testing::TempDir() + "rodarove_debug_output.txt";
+  std::remove(file.c_str());
+  for (const char* mode : {"unload", "exit"}) {
+    ChildResult toFile = RunProbe(mode, {"114:9"}, "RODAROVE_DEBUG_OUTPUT=file:" + file + " ");
+    EXPECT_EQ(toFile.status, 0);
+    EXPECT_EQ(toFile.debugOutput, "") << mode;
+  }
+  std::string written = ReadFile(file);
+  std::remove(file.c_str());
+  EXPECT_EQ(masked(written), report + report) << "two reports, appended";
+
+  ChildResult unopenable =
+      RunProbe("exit", {"114:9"}, "RODAROVE_DEBUG_OUTPUT=file:" + testing::TempDir() + " ");
+  EXPECT_EQ(unopenable.debugOutput.compare(0, expectedStart.size(), expectedStart), 0)
+      << "a folder: standard error";
 }
 
 TEST(LeakReport, NothingIsPrintedWithoutLiveComponents) {

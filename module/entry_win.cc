@@ -3,19 +3,25 @@
 // after the process-detach call, which gives the module its order: static
 // initialisation, attach; at detach the leak report, the lock, then the
 // live table's storage.
-#include <windows.h>
-
+//
+// DllMain is declared with the plain types behind the Win32 names (BOOL,
+// HINSTANCE, DWORD, LPVOID), so that no system header is needed here.
 #include "module/module_lifecycle.h"
+
+namespace {
+constexpr unsigned long kProcessDetach = 0;  // DLL_PROCESS_DETACH
+constexpr unsigned long kProcessAttach = 1;  // DLL_PROCESS_ATTACH
+}  // namespace
 
 // Reports success for every notification. Nothing may leave through the
 // loader, so any exception stops here.
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID /*reserved*/) {
+extern "C" int __stdcall DllMain(void* instance, unsigned long reason, void* /*reserved*/) {
   try {
     switch (reason) {
-      case DLL_PROCESS_ATTACH:
-        rodarove::OnProcessAttach(static_cast<rodarove::platform::ModuleHandle>(instance));
+      case kProcessAttach:
+        rodarove::OnProcessAttach(instance);
         break;
-      case DLL_PROCESS_DETACH:
+      case kProcessDetach:
         rodarove::OnProcessDetach();
         break;
       default:  // thread attach and detach: nothing
@@ -23,5 +29,5 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID /*reserv
     }
   } catch (...) {
   }
-  return TRUE;
+  return 1;
 }

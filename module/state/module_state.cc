@@ -1,39 +1,40 @@
-#include "module/module_state.h"
+#include "module/state/module_state.h"
 
 #include <cstdarg>
 #include <cstring>
 
 namespace rodarove {
 
-char RegistryPath[kRegistryPathSize];
+platform::CriticalSection ModuleLock;
 std::atomic<platform::ModuleHandle> ModuleHandle{nullptr};
 std::atomic<platform::ModuleHandle> FactoryModuleHandle{nullptr};
 std::atomic<int32_t> DllSafe{0};
 
 namespace {
-platform::CriticalSection g_moduleLock;
 // Set during static initialisation, which the system loader serialises, and
 // cleared at process detach: no lock of its own.
 int32_t g_lockInitialised = 0;
+
+char g_registryPath[kRegistryPathSize] GUARDED_BY(ModuleLock);
 }  // namespace
 
 void InitModuleLock() {
   if (g_lockInitialised != 0) return;
-  platform::InitializeCriticalSection(&g_moduleLock);
+  platform::InitializeCriticalSection(&ModuleLock);
   g_lockInitialised = 1;
   DllSafe.store(1);
 }
 
 void LockModule() {
   if (g_lockInitialised == 0) InitModuleLock();
-  platform::EnterCriticalSection(&g_moduleLock);
+  platform::EnterCriticalSection(&ModuleLock);
 }
 
-void UnlockModule() { platform::LeaveCriticalSection(&g_moduleLock); }
+void UnlockModule() { platform::LeaveCriticalSection(&ModuleLock); }
 
 void DeleteModuleLock() {
   if (g_lockInitialised == 0) return;
-  platform::DeleteCriticalSection(&g_moduleLock);
+  platform::DeleteCriticalSection(&ModuleLock);
   g_lockInitialised = 0;
 }
 
@@ -42,20 +43,22 @@ bool ModuleLockInitialised() { return g_lockInitialised != 0; }
 void SetRegistryPath(const char* path) {
   ModuleLockGuard lock;
   if (path != nullptr && std::strlen(path) < static_cast<size_t>(kRegistryPathSize)) {
-    std::memcpy(RegistryPath, path, std::strlen(path) + 1);
+    std::memcpy(g_registryPath, path, std::strlen(path) + 1);
   } else {
-    RegistryPath[0] = '\0';
+    g_registryPath[0] = '\0';
   }
 }
 
 void CopyRegistryPath(char* out, int size) {
   if (out == nullptr || size <= 0) return;
   ModuleLockGuard lock;
-  size_t n = std::strlen(RegistryPath);
+  size_t n = std::strlen(g_registryPath);
   if (n >= static_cast<size_t>(size)) n = static_cast<size_t>(size) - 1;
-  std::memcpy(out, RegistryPath, n);
+  std::memcpy(out, g_registryPath, n);
   out[n] = '\0';
 }
+
+bool ReleasesEnabled() { return DllSafe.load() != 0; }
 
 void DebugPrint(const char* format, ...) {
   char buffer[1024];
