@@ -215,23 +215,33 @@ bool NodeTable::Place(NodeRecord* to, size_t size, size_t homes, uint32_t multip
   if (multiplier == multiplier_) {
     // Same keys: the order stays, so each record goes to its new home or
     // right after the one before it, in one pass that writes every bucket
-    // once. An empty bucket of the old table is copied to the last bucket
-    // without moving on, so that it costs no branch.
+    // once. The pass takes every bucket with the empty key for empty, and
+    // copies it to the last bucket, by masks rather than branches, as such
+    // buckets come at random; the one record that may have that key, the
+    // largest, is placed after.
     size_t out = 0;
+    size_t total = 0;
     for (const NodeRecord* r = buckets_; r != end; ++r) {
-      const bool empty = (r->key == kEmptyKey) & (r->parent == r->next) & (r->next != r->prev);
+      const size_t record = static_cast<size_t>(r->key == kEmptyKey) - 1;  // all ones or 0
       const size_t home = HomeOf(r->key, homes);
-      const size_t at = empty | (home < out) ? out : home;
-      // The buckets from out up to the record's are empty; the first two
-      // are written whatever the gap (the record's own may be among them).
-      to[out] = kEmpty;
-      to[out + 1] = kEmpty;
-      for (size_t gap = out + 2; gap < at; ++gap) to[gap] = kEmpty;
-      if (at >= last && !empty) return false;
-      to[empty ? last : at] = *r;
-      out = empty ? out : at + 1;
-      *probe += empty ? 0 : at - home;
+      const size_t at = ((home > out ? home : out) & record) | (out & ~record);
+      to[out] = kEmpty;  // the record's bucket, or the first of the gap before it
+      for (size_t gap = out + 1; gap < at; ++gap) to[gap] = kEmpty;
+      if (at >= last && record != 0) return false;
+      to[(at & record) | (last & ~record)] = *r;
+      out = ((at + 1) & record) | (out & ~record);
+      total += (at - home) & record;
     }
+    for (const NodeRecord* r = buckets_ + (homes_ > 0 ? homes_ - 1 : 0); r != end; ++r) {
+      if (r->key != kEmptyKey || IsEmpty(*r)) continue;
+      const size_t home = HomeOf(kEmptyKey, homes);
+      const size_t at = home > out ? home : out;
+      if (at >= last) return false;
+      while (out < at) to[out++] = kEmpty;
+      to[out++] = *r;
+      total += at - home;
+    }
+    *probe += total;
     for (; out <= last; ++out) to[out] = kEmpty;
     return true;
   }

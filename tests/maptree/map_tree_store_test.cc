@@ -338,6 +338,39 @@ TEST(MapTreeStore, ALongRunWithoutMemoryStaysRight) {
   t.Release();
 }
 
+// An empty bucket has the largest key; the node whose key that is must
+// still be found, survive growth and erasure, and be told from an empty
+// bucket when it is not stored.
+TEST(MapTreeStore, TheNodeWithTheLargestKeyIsLikeAnyOther) {
+  SlotTree t = NewTree();
+  const int32_t largest = TableOf(t).IdOf(0xFFFFFFFFu);
+  EXPECT_EQ(t.Exists(largest), 0);
+  ASSERT_EQ(t.SetRoot(largest == 1 ? 2 : 1), 1);
+  EXPECT_EQ(t.Exists(largest), 0);
+  int32_t root = 0;
+  ASSERT_EQ(t.GetRoot(&root), 1);
+  ASSERT_EQ(t.AppendChild(largest, root), 1);
+  for (int32_t id = 3; id < 3000; ++id) {
+    if (id == largest) continue;
+    ASSERT_EQ(t.AppendChild(id, id % 2 == 0 ? largest : root), 1) << id;
+  }
+  EXPECT_EQ(TableOf(t).IdOf(0xFFFFFFFFu), largest);  // no other multiplier was drawn
+  int32_t out = 0;
+  EXPECT_EQ(t.GetParent(largest, &out), 1);
+  EXPECT_EQ(out, root);
+  const int32_t below = t.GetDescendants(largest, nullptr, 0);
+  EXPECT_GT(below, 1000);
+  EXPECT_EQ(t.GetParent(4, &out), 1);
+  EXPECT_EQ(out, largest);
+  EXPECT_EQ(t.RemoveNode(largest), below + 1);
+  EXPECT_EQ(t.Exists(largest), 0);
+  EXPECT_EQ(t.Exists(4), 0);
+  EXPECT_EQ(t.PrependChild(largest, 5), 1);
+  EXPECT_EQ(t.IsChild(largest, 5), 1);
+  EXPECT_EQ(t.GetAllNodes(nullptr, nullptr, 0), static_cast<int32_t>(TableOf(t).Count()));
+  t.Release();
+}
+
 rodarove_test::TreeSlots NewWideTree() {
   SlotTree t = NewTree();
   if (t.object() != nullptr) rodarove_test::BuildWideTree(t);
