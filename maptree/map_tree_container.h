@@ -107,9 +107,14 @@ class MapTreeContainer final : public ComponentBase<kMapTreeComponentId> {
 
   // The answer of a single-link query: the link of id's record.
   int32_t LinkLookup(int32_t id, Key NodeRecord::*link, int32_t* out) const;
-  // Writes the IDs of the child row that starts at `first` from list
-  // position `pos` on; returns the row's length.
-  int32_t WriteRow(Key first, int32_t* buffer, int32_t capacity, int32_t pos) const;
+  // Writes the IDs of the child row that starts at `first`, but for
+  // `skip`, from list position `pos` on; returns how many there are.
+  int32_t WriteRow(Key first, Key skip, int32_t* buffer, int32_t capacity, int32_t pos) const;
+  // For the walks by links, from node *n whose walk below is done: moves
+  // *n to its sibling by `sibling` (next or previous) or to that of its
+  // nearest ancestor below top that has one, taking one from *level per
+  // level climbed; false when the climb reaches top.
+  bool StepAcross(Key* n, Key top, Key NodeRecord::*sibling, int32_t* level) const;
   // The walks below top, each by the stack (-1 when it cannot grow, the
   // entries written so far being those of the answer) or by links without
   // memory.

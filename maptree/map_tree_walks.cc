@@ -95,12 +95,12 @@ int32_t MapTreeContainer::GetPathToRoot(int32_t id, int32_t* buffer, int32_t cap
   }
 }
 
-int32_t MapTreeContainer::WriteRow(Key first, int32_t* buffer, int32_t capacity,
+int32_t MapTreeContainer::WriteRow(Key first, Key skip, int32_t* buffer, int32_t capacity,
                                    int32_t pos) const {
   const NodeTable::Reader t = table_.Read();
   int32_t n = 0;
   for (Key j = first;;) {
-    Put(buffer, capacity, pos + n++, t.IdOf(j));
+    if (j != skip) Put(buffer, capacity, pos + n++, t.IdOf(j));
     const Key next = t.At(j).next;
     if (next == j) return n;
     j = next;
@@ -108,22 +108,14 @@ int32_t MapTreeContainer::WriteRow(Key first, int32_t* buffer, int32_t capacity,
 }
 
 int32_t MapTreeContainer::GetSiblings(int32_t id, int32_t* buffer, int32_t capacity) {
-  const NodeTable::Reader t = table_.Read();
   const Key k = table_.KeyOf(id);
   const NodeRecord* r = table_.Find(k);
   if (r == nullptr) return -1;
   if (r->parent == k) return 0;
-  int32_t n = 0;
-  for (Key j = t.At(r->parent).first;;) {
-    if (j != k) Put(buffer, capacity, n++, t.IdOf(j));
-    const Key next = t.At(j).next;
-    if (next == j) return n;
-    j = next;
-  }
+  return WriteRow(table_.At(r->parent).first, k, buffer, capacity, 0);
 }
 
 int32_t MapTreeContainer::GetSiblingsWithSelf(int32_t id, int32_t* buffer, int32_t capacity) {
-  const NodeTable::Reader t = table_.Read();
   const Key k = table_.KeyOf(id);
   const NodeRecord* r = table_.Find(k);
   if (r == nullptr) return -1;
@@ -131,7 +123,22 @@ int32_t MapTreeContainer::GetSiblingsWithSelf(int32_t id, int32_t* buffer, int32
     Put(buffer, capacity, 0, id);
     return 1;
   }
-  return WriteRow(t.At(r->parent).first, buffer, capacity, 0);
+  return WriteRow(table_.At(r->parent).first, r->parent, buffer, capacity, 0);
+}
+
+bool MapTreeContainer::StepAcross(Key* n, Key top, Key NodeRecord::*sibling,
+                                  int32_t* level) const {
+  const NodeTable::Reader t = table_.Read();
+  for (Key x = *n;;) {
+    const NodeRecord& r = t.At(x);
+    if (r.*sibling != x) {
+      *n = r.*sibling;
+      return true;
+    }
+    x = r.parent;
+    --*level;
+    if (x == top) return false;
+  }
 }
 
 // --------------------------------------------------------------- leaves
@@ -181,15 +188,8 @@ int32_t MapTreeContainer::LeavesByLinks(Key top, int32_t* buffer, int32_t capaci
       continue;
     }
     Put(buffer, capacity, count++, t.IdOf(n));
-    for (;;) {
-      const NodeRecord& r = t.At(n);
-      if (r.next != n) {
-        n = r.next;
-        break;
-      }
-      n = r.parent;
-      if (n == top) return count;
-    }
+    int32_t level = 0;
+    if (!StepAcross(&n, top, &NodeRecord::next, &level)) return count;
   }
 }
 
@@ -206,7 +206,7 @@ int32_t MapTreeContainer::GetNodesAtDepth(int32_t depth, int32_t id, int32_t* bu
     return 1;
   }
   if (top->first == k) return 0;
-  if (depth == 1) return WriteRow(top->first, buffer, capacity, 0);
+  if (depth == 1) return WriteRow(top->first, k, buffer, capacity, 0);
   // Pre-order over the levels above the target; each node one level above
   // it contributes its whole child row.
   const int32_t count = AtDepthByStack(depth, k, buffer, capacity);
@@ -225,7 +225,7 @@ int32_t MapTreeContainer::AtDepthByStack(int32_t depth, Key top, int32_t* buffer
     const NodeRecord& r = t.At(n);
     if (r.first != n) {
       if (level + 1 == depth) {
-        count += WriteRow(r.first, buffer, capacity, count);
+        count += WriteRow(r.first, n, buffer, capacity, count);
       } else {
         if (r.next != n && !pending_.Push(Pending{r.next, level})) return -1;
         n = r.first;
@@ -254,23 +254,14 @@ int32_t MapTreeContainer::AtDepthByLinks(int32_t depth, Key top, int32_t* buffer
     const Key child = t.At(n).first;
     if (child != n) {
       if (level + 1 == depth) {
-        count += WriteRow(child, buffer, capacity, count);
+        count += WriteRow(child, n, buffer, capacity, count);
       } else {
         n = child;
         ++level;
         continue;
       }
     }
-    for (;;) {
-      const NodeRecord& r = t.At(n);
-      if (r.next != n) {
-        n = r.next;
-        break;
-      }
-      n = r.parent;
-      --level;
-      if (n == top) return count;
-    }
+    if (!StepAcross(&n, top, &NodeRecord::next, &level)) return count;
   }
 }
 
@@ -340,15 +331,8 @@ int32_t MapTreeContainer::WalkPairsByLinks(Key top, NodePair* pairs, int32_t cap
       continue;
     }
     // The walks below n are done; step left, or up when n is a first child.
-    for (;;) {
-      const NodeRecord& r = t.At(n);
-      if (r.prev != n) {
-        n = r.prev;
-        break;
-      }
-      n = r.parent;
-      if (n == top) return count;
-    }
+    int32_t level = 0;
+    if (!StepAcross(&n, top, &NodeRecord::prev, &level)) return count;
   }
 }
 

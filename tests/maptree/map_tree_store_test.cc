@@ -383,6 +383,67 @@ TEST(MapTreeStore, PairWalksAnswerAlikeWithoutMemory) {
       rodarove_test::WideTreeStarts());
 }
 
+// The leaves and the nodes at a depth, from a tree that keeps more siblings
+// waiting in those walks than a component holds in itself: a chain 300
+// deep, each link with a leaf after it. Every answer goes into a buffer
+// made beforehand (its first word the result), so that a run allocates
+// nothing of its own.
+class LeafAndDepthCalls {
+ public:
+  LeafAndDepthCalls() : buffers_(kQueries.size(), std::vector<int32_t>(kRoom + 1, -7)) {}
+  void Run(SlotTree& t) {
+    for (size_t q = 0; q < kQueries.size(); ++q) {
+      const auto [depth, start] = kQueries[q];
+      int32_t* b = buffers_[q].data();
+      b[0] = depth < 0 ? t.List(kSlotGetLeaves, start, b + 1, kRoom)
+                       : t.GetNodesAtDepth(depth, start, b + 1, kRoom);
+    }
+  }
+  const std::vector<std::vector<int32_t>>& Answers() const { return buffers_; }
+
+ private:
+  static constexpr int32_t kRoom = 700;
+  // {depth, start}; depth -1 asks for the leaves.
+  static inline const std::vector<std::pair<int32_t, int32_t>> kQueries = {
+      {-1, 0}, {-1, 2}, {-1, 101}, {-1, 400}, {1, 0},    {2, 0},
+      {150, 0}, {299, 0}, {300, 0}, {301, 0}, {60, 100}, {200, 2}};
+  std::vector<std::vector<int32_t>> buffers_;
+};
+
+SlotTree NewCaterpillar() {
+  SlotTree t = NewTree();
+  EXPECT_EQ(t.SetRoot(0), 1);
+  for (int32_t level = 1; level <= 300; ++level) {
+    EXPECT_EQ(t.AppendChild(2 * level, 2 * (level - 1)), 1);
+    EXPECT_EQ(t.AppendChild(2 * level + 1, 2 * (level - 1)), 1);
+  }
+  return t;
+}
+
+TEST(MapTreeStore, LeafAndDepthWalksAnswerAlikeWithoutMemory) {
+  SlotTree t = NewCaterpillar();
+  LeafAndDepthCalls rich;
+  rodarove_test::FailAllocation(0);
+  rich.Run(t);
+  EXPECT_GT(rodarove_test::StopFailing(), 0u) << "the walks took no memory";
+  t.Release();
+  EXPECT_EQ(rich.Answers()[0][0], 301);  // every leaf, the last link's children included
+  EXPECT_EQ(rich.Answers()[8][0], 2);
+  for (size_t n = 1;; ++n) {
+    const bool sticky = n == 1;
+    SlotTree fresh = NewCaterpillar();
+    LeafAndDepthCalls calls;
+    rodarove_test::FailAllocation(sticky ? 1 : n - 1, sticky);
+    calls.Run(fresh);
+    const size_t made = rodarove_test::StopFailing();
+    fresh.Release();
+    ASSERT_EQ(calls.Answers(), rich.Answers()) << (sticky ? "every allocation failing" : "one failing")
+                                               << " (n=" << n << ")";
+    if (!sticky && made < n - 1) break;  // ran without a failure
+    ASSERT_LT(n, 64u) << "the walks allocate a few times at most";
+  }
+}
+
 TEST(MapTreeStore, WalkStackIsKeptUntilClear) {
   rodarove_test::TreeSlots t = NewWideTree();
   rodarove_test::ExpectWalkMemoryKeptUntilClear(t, [&] { rodarove_test::BuildWideTree(t); });
