@@ -169,11 +169,9 @@ bool NodeTable::Rebuild(size_t homes, uint32_t multiplier) {
   Built best{nullptr, 0, 0, 0, 0};  // the least crowded table built so far
   for (int misfits = 0, crowded = 0;;) {
     const size_t size = homes + Overflow(homes) + 1;
-    // One bucket more, beyond the table, that Place may write.
     NodeRecord* fresh = nullptr;
-    if (size < static_cast<size_t>(-1) / sizeof(NodeRecord)) {
-      fresh = static_cast<NodeRecord*>(
-          ::operator new((size + 1) * sizeof(NodeRecord), std::nothrow));
+    if (size <= static_cast<size_t>(-1) / sizeof(NodeRecord)) {
+      fresh = static_cast<NodeRecord*>(::operator new(size * sizeof(NodeRecord), std::nothrow));
     }
     if (fresh == nullptr) break;  // out of memory: the best table, if any
     size_t probe = 0;
@@ -225,7 +223,10 @@ bool NodeTable::Place(NodeRecord* to, size_t size, size_t homes, uint32_t multip
       const size_t record = static_cast<size_t>(r->key == kEmptyKey) - 1;  // all ones or 0
       const size_t home = HomeOf(r->key, homes);
       const size_t at = ((home > out ? home : out) & record) | (out & ~record);
-      to[out] = kEmpty;  // the record's bucket, or the first of the gap before it
+      // The gap before the record, mostly none or one bucket: its first
+      // bucket goes without a branch (to the last bucket when there is no
+      // gap), the rest by a loop.
+      to[at > out ? out : last] = kEmpty;
       for (size_t gap = out + 1; gap < at; ++gap) to[gap] = kEmpty;
       if (at >= last && record != 0) return false;
       to[(at & record) | (last & ~record)] = *r;

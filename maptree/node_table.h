@@ -175,10 +175,10 @@ class NodeTable {
   // or by another one when that fits the records badly. False when memory
   // runs out (nothing changed then).
   bool Rebuild(size_t homes, uint32_t multiplier);
-  // Fills `to` (of `size` buckets, `homes` homes, and one more it may
-  // write) with the records, keyed by `multiplier`, and empty buckets, and
-  // adds their distances from their homes to *probe; false when the records
-  // do not fit before its last bucket.
+  // Fills `to` (of `size` buckets, `homes` homes) with the records, keyed
+  // by `multiplier`, and empty buckets, and adds the records' distances
+  // from their homes to *probe; false when they do not fit before its last
+  // bucket.
   bool Place(NodeRecord* to, size_t size, size_t homes, uint32_t multiplier,
              size_t* probe) const;
   void Free();
