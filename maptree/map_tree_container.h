@@ -95,9 +95,12 @@ class MapTreeContainer final : public ComponentBase<kMapTreeComponentId> {
   int32_t MoveNode(int32_t id, int32_t destId, Place place);
   // Links node n (key k, in no child list) to `place` beside dest (key d).
   void Link(NodeRecord* n, Key k, NodeRecord* dest, Key d, Place place);
-  // Links node n (key k, in no child list) under parent (key pk) between
-  // prev and next, each a key or, when there is none, pk.
-  void Splice(NodeRecord* n, Key k, NodeRecord* parent, Key pk, Key prev, Key next);
+  // Links node n (key k, in no child list) under the node of key pk between
+  // prev and next, each a key or, when there is none, pk. `parent` (pk's
+  // record) and `known` (the record of prev or of next) may be given, or
+  // null to be looked up when needed.
+  void Splice(NodeRecord* n, Key k, Key pk, NodeRecord* parent, Key prev, Key next,
+              NodeRecord* known);
   // Takes node n (key k, not the root) out of its parent's child list.
   void Unlink(NodeRecord* n, Key k);
   // Erases every descendant of top (not top itself); returns how many.

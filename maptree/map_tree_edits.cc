@@ -25,22 +25,26 @@ void MapTreeContainer::ReleaseStore() {
 
 // A sibling link that is "none" holds the node's own key, a child link the
 // parent's; Splice and Unlink take "none" for a sibling as the parent's key,
-// which no sibling can have.
+// which no sibling can have. Each looks up only the records it changes.
 
-void MapTreeContainer::Splice(NodeRecord* n, Key k, NodeRecord* parent, Key pk, Key prev,
-                              Key next) {
+void MapTreeContainer::Splice(NodeRecord* n, Key k, Key pk, NodeRecord* parent, Key prev,
+                              Key next, NodeRecord* known) {
   n->parent = pk;
   n->prev = prev == pk ? k : prev;
   n->next = next == pk ? k : next;
+  if (parent == nullptr && (prev == pk || next == pk)) parent = &table_.At(pk);
+  auto record = [&](Key key) -> NodeRecord& {
+    return known != nullptr && known->key == key ? *known : table_.At(key);
+  };
   if (prev == pk) {
     parent->first = k;
   } else {
-    table_.At(prev).next = k;
+    record(prev).next = k;
   }
   if (next == pk) {
     parent->last = k;
   } else {
-    table_.At(next).prev = k;
+    record(next).prev = k;
   }
 }
 
@@ -48,15 +52,16 @@ void MapTreeContainer::Unlink(NodeRecord* n, Key k) {
   const Key pk = n->parent;
   const Key prev = n->prev;
   const Key next = n->next;
+  NodeRecord* parent = prev == k || next == k ? &table_.At(pk) : nullptr;
   if (prev != k) {
     table_.At(prev).next = next != k ? next : prev;
   } else {
-    table_.At(pk).first = next != k ? next : pk;
+    parent->first = next != k ? next : pk;
   }
   if (next != k) {
     table_.At(next).prev = prev != k ? prev : next;
   } else {
-    table_.At(pk).last = prev != k ? prev : pk;
+    parent->last = prev != k ? prev : pk;
   }
   n->prev = k;
   n->next = k;
@@ -65,21 +70,17 @@ void MapTreeContainer::Unlink(NodeRecord* n, Key k) {
 void MapTreeContainer::Link(NodeRecord* n, Key k, NodeRecord* dest, Key d, Place place) {
   switch (place) {
     case Place::kFirstChild:
-      Splice(n, k, dest, d, d, dest->first);
+      Splice(n, k, d, dest, d, dest->first, nullptr);
       return;
     case Place::kLastChild:
-      Splice(n, k, dest, d, dest->last, d);
+      Splice(n, k, d, dest, dest->last, d, nullptr);
       return;
     case Place::kBefore:
+      Splice(n, k, dest->parent, nullptr, dest->prev != d ? dest->prev : dest->parent, d, dest);
+      return;
     case Place::kAfter:
-      break;
-  }
-  const Key pk = dest->parent;
-  NodeRecord* parent = &table_.At(pk);
-  if (place == Place::kBefore) {
-    Splice(n, k, parent, pk, dest->prev != d ? dest->prev : pk, d);
-  } else {
-    Splice(n, k, parent, pk, d, dest->next != d ? dest->next : pk);
+      Splice(n, k, dest->parent, nullptr, d, dest->next != d ? dest->next : dest->parent, dest);
+      return;
   }
 }
 
@@ -176,7 +177,7 @@ int32_t MapTreeContainer::InsertBefore(int32_t newId, int32_t parentId, int32_t 
 
 int32_t MapTreeContainer::RemoveNode(int32_t id) {
   const Key k = table_.KeyOf(id);
-  const NodeRecord* r = table_.Find(k);
+  NodeRecord* r = table_.Find(k);
   if (r == nullptr) return -1;
   if (r->parent == k) {
     // The root: every stored node hangs below it.
@@ -184,8 +185,9 @@ int32_t MapTreeContainer::RemoveNode(int32_t id) {
     ReleaseStore();
     return n;
   }
-  const int32_t below = EraseDescendants(k);
-  NodeRecord* n = &table_.At(k);
+  // Erasing records moves others: a node with children is looked up again.
+  const int32_t below = r->first != k ? EraseDescendants(k) : 0;
+  NodeRecord* n = below != 0 ? &table_.At(k) : r;
   Unlink(n, k);
   table_.Erase(n);
   return below + 1;
@@ -205,7 +207,8 @@ int32_t MapTreeContainer::MoveNode(int32_t id, int32_t destId, Place place) {
   NodeRecord* dest = table_.Find(d);
   if (dest == nullptr) return 0;
   if (BesideReference(place) && dest->parent == d) return 0;
-  if (IsSelfOrAncestor(k, d)) return 0;
+  // Only a node with children needs the climb from the destination.
+  if (n->first == k ? d == k : IsSelfOrAncestor(k, d)) return 0;
   Unlink(n, k);  // no record moves: n and dest stay good
   Link(n, k, dest, d, place);
   return 1;

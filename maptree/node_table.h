@@ -20,11 +20,11 @@
 //
 // The multiplier is a secret drawn once per process among the odd numbers
 // whose multiples of consecutive IDs spread evenly (see the .cc), so runs of
-// IDs take their own homes and random IDs behave as random, while no set of
-// IDs chosen in advance collides more than random IDs would. A record that
-// would land unusually far from its home, or a run that reaches the last
-// bucket, makes the table draw a multiplier of its own, which changes every
-// key.
+// IDs take their own homes and random IDs behave as random, while IDs chosen
+// in advance cannot aim at it. A table draws a multiplier of its own, which
+// changes every key, when its records crowd as it grows (the multiplier was
+// unlucky for the IDs stored), when a new record would land far from its
+// home, or when a run reaches the last bucket.
 //
 // Records move when others are inserted or erased: a record pointer is good
 // until the next Insert or Erase, a key until the next Insert. Nothing here
