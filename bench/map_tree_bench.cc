@@ -3,16 +3,19 @@
 // are shallow and of mixed width. The second argument picks the operands:
 // 0 draws them from the whole tree (so large trees pay for cache misses),
 // 1 from a fixed set of 256 nodes (so what remains is the algorithm: a cost
-// that does not depend on the size of the tree).
+// that does not depend on the size of the tree). The flat trees compare
+// random IDs with IDs chosen to collide in the hash the class once had.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <random>
+#include <set>
 #include <vector>
 
 #include "rodarove/rodarove.h"
 #include "rodarove/tree_container.h"
+#include "tests/maptree/colliding_ids.h"
 
 namespace {
 
@@ -149,6 +152,52 @@ void BM_WalkAllNodes(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * tree.Size());
 }
 
+// n distinct IDs: random (kind 0), or colliding in the old hash (kind 1).
+std::vector<int32_t> FlatIds(int32_t n, int64_t kind) {
+  if (kind == 1) return rodarove_test::IdsCollidingInOldHash(static_cast<size_t>(n));
+  std::mt19937 rng(99);
+  std::set<int32_t> seen;
+  std::vector<int32_t> ids;
+  while (ids.size() < static_cast<size_t>(n)) {
+    const int32_t id = static_cast<int32_t>(rng());
+    if (seen.insert(id).second) ids.push_back(id);
+  }
+  return ids;
+}
+
+ITreeContainer* FlatTree(const std::vector<int32_t>& ids) {
+  auto* t = static_cast<ITreeContainer*>(CreateComponent(114, 0));
+  t->SetRoot(ids[0]);
+  for (size_t i = 1; i < ids.size(); ++i) t->AppendChild(ids[i], ids[0]);
+  return t;
+}
+
+// A flat tree (every node a child of the root) built from empty; items are
+// nodes.
+void BM_BuildFlat(benchmark::State& state) {
+  KeepModuleBusy();
+  const std::vector<int32_t> ids = FlatIds(static_cast<int32_t>(state.range(0)), state.range(1));
+  for (auto _ : state) FlatTree(ids)->Release(0);
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+// Exists of the nodes of a flat tree, in a random order.
+void BM_ExistsFlat(benchmark::State& state) {
+  KeepModuleBusy();
+  std::vector<int32_t> ids = FlatIds(static_cast<int32_t>(state.range(0)), state.range(1));
+  ITreeContainer* t = FlatTree(ids);
+  std::shuffle(ids.begin(), ids.end(), std::mt19937(5));
+  size_t i = 0;
+  int32_t found = 0;
+  for (auto _ : state) {
+    found += t->Exists(ids[i]);
+    i = i + 1 == ids.size() ? 0 : i + 1;
+  }
+  if (found != static_cast<int32_t>(state.iterations())) state.SkipWithError("a node was not found");
+  t->Release(0);
+  state.SetItemsProcessed(state.iterations());
+}
+
 #define SIZES RangeMultiplier(10)->Range(1000, 1000000)
 #define SIZES_AND_OPERANDS ArgsProduct({{1000, 10000, 100000, 1000000}, {0, 1}})
 
@@ -160,6 +209,8 @@ BENCHMARK(BM_Move<2>)->Name("BM_MoveBefore")->SIZES_AND_OPERANDS;
 BENCHMARK(BM_Move<3>)->Name("BM_MoveAfter")->SIZES_AND_OPERANDS;
 BENCHMARK(BM_GetPrevSibling)->SIZES_AND_OPERANDS;
 BENCHMARK(BM_BuildTree)->SIZES->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BuildFlat)->ArgsProduct({{8192, 32768, 65536}, {0, 1}})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ExistsFlat)->ArgsProduct({{8192, 32768, 65536}, {0, 1}});
 BENCHMARK(BM_WalkAllNodes)->Arg(1000)->Arg(10000)->Arg(100000)->Arg(1000000)
     ->Unit(benchmark::kMicrosecond);
 

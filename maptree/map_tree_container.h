@@ -1,19 +1,20 @@
 // MapTreeContainer, component 114: a tree over any 32-bit node IDs (0 and
 // negative values included).
 //
-// Store: every node has a record in a dense array; the records link to each
-// other by array index (parent, first child, last child, next and previous
-// sibling), and an open-addressing hash table maps node IDs to indices. So
-// every single-node operation costs one hash lookup plus a few array reads,
-// and the walks follow indices with no lookup at all. Freed records are
-// chained on a free list through their next-sibling link and reused.
+// Store: a NodeTable (node_table.h) holds every node's record inline,
+// found by the node's key; the records link to each other by key. So a
+// query on one node reads one run of buckets, and a walk reads one record
+// per node.
 //
-// Queries never recurse. The pair walks of GetAllNodes and GetDescendants
-// keep a stack of sibling rows (rows_), which may take memory; when it
-// cannot be had they walk by links instead, with the same answers. The
-// other queries allocate nothing. Edits allocate (when at all) before they
-// change any link, so an allocation that fails refuses the edit with 0 and
-// leaves the tree as it was. No exception leaves a slot.
+// Queries never recurse. The walks over whole subtrees keep a stack
+// (pending_), which may take memory; when it cannot be had they walk by
+// links instead, with the same answers. The other queries allocate nothing.
+// Edits allocate (when at all) before they change any link, so an
+// allocation that fails refuses the edit with 0 and leaves the tree as it
+// was. No exception leaves a slot.
+//
+// Files: the edits in map_tree_edits.cc, the queries and walks in
+// map_tree_walks.cc.
 //
 // Not thread-safe: a caller that shares one container serialises all calls.
 #ifndef RODAROVE_MAPTREE_MAP_TREE_CONTAINER_H_
@@ -21,10 +22,10 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
 
 #include "component/component_base.h"
 #include "component/walk_stack.h"
+#include "maptree/node_table.h"
 #include "rodarove/tree_container.h"
 
 namespace rodarove {
@@ -69,90 +70,76 @@ class MapTreeContainer final : public ComponentBase<kMapTreeComponentId> {
                           int32_t capacity) override;
 
   // Number of stored nodes.
-  size_t NodeCount() const { return count_; }
+  size_t NodeCount() const { return table_.Count(); }
+  // The store, for the tests of its probe lengths.
+  const NodeTable& Table() const { return table_; }
 
  protected:
   ~MapTreeContainer() override = default;
 
  private:
-  using Index = uint32_t;
-  static constexpr Index kNone = 0xFFFFFFFFu;
+  using Key = uint32_t;  // a node's key in table_
 
-  // One node. Links are record indices, kNone for "no such link". A freed
-  // record keeps the next free index in `next`.
-  struct Rec {
-    int32_t id;
-    Index parent;
-    Index firstChild;
-    Index lastChild;
-    Index next;
-    Index prev;
-  };
+  // Where an inserted or moved node goes, beside its destination node.
+  enum class Place { kFirstChild, kLastChild, kBefore, kAfter };
+  static bool BesideReference(Place place) {
+    return place == Place::kBefore || place == Place::kAfter;
+  }
 
-  // One hash-table slot; index kNone marks an empty slot.
-  struct Slot {
-    int32_t key;
-    Index index;
-  };
+  // The insertions: refuse (0) when newId is stored, destId is not, a
+  // reference node is the root or not a child of parentId, or memory runs
+  // out; else newId goes to `place` beside destId.
+  int32_t InsertNode(int32_t newId, int32_t destId, int32_t parentId, Place place);
+  // The moves: refuse as described in map_tree_edits.cc, else detach id
+  // and link it to `place` beside destId.
+  int32_t MoveNode(int32_t id, int32_t destId, Place place);
+  // Links node n (key k, in no child list) to `place` beside dest (key d).
+  void Link(NodeRecord* n, Key k, NodeRecord* dest, Key d, Place place);
+  // Links node n (key k, in no child list) under the node of key pk between
+  // prev and next, each a key or, when there is none, pk. `parent` (pk's
+  // record) and `known` (the record of prev or of next) may be given, or
+  // null to be looked up when needed.
+  void Splice(NodeRecord* n, Key k, Key pk, NodeRecord* parent, Key prev, Key next,
+              NodeRecord* known);
+  // Takes node n (key k, not the root) out of its parent's child list.
+  void Unlink(NodeRecord* n, Key k);
+  // Erases every descendant of top (not top itself); returns how many.
+  int32_t EraseDescendants(Key top);
+  // True when a is x or an ancestor of x (a stored key).
+  bool IsSelfOrAncestor(Key a, Key x) const;
 
-  // The record index of id, or kNone.
-  Index Find(int32_t id) const;
+  // The answer of a single-link query: the link of id's record.
+  int32_t LinkLookup(int32_t id, Key NodeRecord::*link, int32_t* out) const;
+  // Writes the IDs of the child row that starts at `first`, but for
+  // `skip`, from list position `pos` on; returns how many there are.
+  int32_t WriteRow(Key first, Key skip, int32_t* buffer, int32_t capacity, int32_t pos) const;
+  // For the walks by links, from node *n whose walk below is done: moves
+  // *n to its sibling by `sibling` (next or previous) or to that of its
+  // nearest ancestor below top that has one, taking one from *level per
+  // level climbed; false when the climb reaches top.
+  bool StepAcross(Key* n, Key top, Key NodeRecord::*sibling, int32_t* level) const;
+  // The walks below top, each by the stack (-1 when it cannot grow, the
+  // entries written so far being those of the answer) or by links without
+  // memory.
+  int32_t WalkPairs(Key top, NodePair* pairs, int32_t capacity);
+  int32_t WalkPairsByStack(Key top, NodePair* pairs, int32_t capacity);
+  int32_t WalkPairsByLinks(Key top, NodePair* pairs, int32_t capacity) const;
+  int32_t LeavesByStack(Key top, int32_t* buffer, int32_t capacity);
+  int32_t LeavesByLinks(Key top, int32_t* buffer, int32_t capacity) const;
+  int32_t AtDepthByStack(int32_t depth, Key top, int32_t* buffer, int32_t capacity);
+  int32_t AtDepthByLinks(int32_t depth, Key top, int32_t* buffer, int32_t capacity) const;
 
-  // Makes room for one more node (record and hash slot) without changing
-  // the tree. Returns false when memory runs out or the tree is full.
-  bool ReserveOne();
-  // Stores id with a record of no links; ReserveOne must have succeeded.
-  Index NewNode(int32_t id, Index parent);
-  // Erases the record at i from the hash table and the record array.
-  void FreeNode(Index i);
-  // Erases every descendant of i (not i itself); returns how many.
-  int32_t FreeDescendants(Index i);
-  void Rehash(size_t slotCount);
   void ReleaseStore();
 
-  // Child-list surgery on records; the caller has checked the arguments.
-  void Unlink(Index i);
-  void LinkFirst(Index i, Index parent);
-  void LinkLast(Index i, Index parent);
-  void LinkBefore(Index i, Index ref);
-  void LinkAfter(Index i, Index ref);
-
-  // True when `a` is `i` or an ancestor of `i`.
-  bool IsSelfOrAncestor(Index a, Index i) const;
-  // Common refusals of the moves: the index of id when it may be moved
-  // (a non-root node), else kNone.
-  Index MovableNode(int32_t id) const;
-  // The four moves: refuses as described in the .cc, else detaches id and
-  // links it as first or last child of destId, or before or after it.
-  enum class MovePlace { kFirstChild, kLastChild, kBefore, kAfter };
-  int32_t MoveNode(int32_t id, int32_t destId, MovePlace place);
-
-  // Writes the row that starts at `first` (a whole child list) from list
-  // position `pos` on; returns the row's length.
-  int32_t WriteRow(Index first, int32_t* buffer, int32_t capacity, int32_t pos) const;
-  // The pair walk below `top`; returns the number of pairs.
-  int32_t WalkPairs(Index top, NodePair* pairs, int32_t capacity);
-  // The two ways WalkPairs walks: by rows with rows_ (-1 when the stack
-  // cannot grow, the entries written so far being those of the answer), or
-  // by links without memory.
-  int32_t WalkPairsByRows(Index top, NodePair* pairs, int32_t capacity);
-  int32_t WalkPairsByLinks(Index top, NodePair* pairs, int32_t capacity) const;
-
-  int32_t LinkLookup(int32_t id, Index Rec::*link, int32_t* out) const;
-
-  std::vector<Rec> recs_;
-  std::vector<Slot> slots_;  // size 0 or a power of two
-  Index freeHead_ = kNone;
-  Index rootIndex_ = kNone;
-  size_t count_ = 0;
-  int slotShift_ = 64;  // 64 - log2(slots_.size())
-  // A sibling row the pair walk has still to list: its first record and
-  // the ID of its parent.
-  struct Row {
-    Index first;
-    int32_t parentId;
+  NodeTable table_;
+  // What a walk has still to do: for the pair walk a child row (its first
+  // node and the ID of their parent), for the leaves a next sibling, for
+  // the depth walk a next sibling and its depth.
+  struct Pending {
+    Key key;
+    int32_t tag;
   };
-  WalkStack<Row, 64> rows_;
+  WalkStack<Pending, 64> pending_;
 };
 
 }  // namespace rodarove

@@ -3,7 +3,7 @@
 // as it was, whichever allocation fails; queries and the edits that need no
 // memory allocate nothing, but for the stack of the pair walks on larger
 // trees, without which they answer alike. Also a stress of the ID index with
-// clustered and extreme IDs against std::set.
+// clustered and extreme IDs against std::set, and IDs chosen to collide.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -12,10 +12,13 @@
 #include <functional>
 #include <random>
 #include <set>
+#include <utility>
 #include <vector>
 
 #include "maptree/map_tree_container.h"
 #include "rodarove/rodarove.h"
+#include "tests/maptree/colliding_ids.h"
+#include "tests/maptree/map_tree_model.h"
 #include "tests/maptree/slot_tree.h"
 #include "tests/support/alloc_failure.h"
 #include "tests/support/pair_walk_memory.h"
@@ -51,6 +54,19 @@ SlotTree NewTree() {
   return SlotTree(c);
 }
 
+const rodarove::NodeTable& TableOf(SlotTree& t) {
+  auto* component = static_cast<IComponent*>(t.object());
+  return static_cast<rodarove::MapTreeContainer*>(static_cast<ITreeContainer*>(component))->Table();
+}
+
+unsigned SeedFromEnvironment(const char* what) {
+  const char* env = std::getenv("RODAROVE_SEED");
+  const unsigned seed = env != nullptr ? static_cast<unsigned>(std::strtoul(env, nullptr, 10))
+                                       : std::random_device{}();
+  std::printf("%s: RODAROVE_SEED=%u\n", what, seed);
+  return seed;
+}
+
 // Runs `edit` with allocation n failing, for n = 1, 2, ... until it
 // succeeds; every refusal must leave the tree as it was. Returns the number
 // of refusals.
@@ -75,8 +91,8 @@ TEST(MapTreeStore, EveryInsertionIsAllOrNothing) {
   SlotTree t = NewTree();
   int refusals = SweepEdit(t, [&] { return t.SetRoot(-1); }, "SetRoot");
   EXPECT_GT(refusals, 0);  // the first node needs memory
-  // Enough insertions to cross many growth steps of both the records and
-  // the index; each kind of insertion gets its turn.
+  // Enough insertions to cross several growth steps of the store (its
+  // table doubles from 16 buckets on); each kind of insertion gets its turn.
   std::mt19937 rng(7);
   int total = 0;
   for (int32_t id = 0; id < 700 && !::testing::Test::HasFailure(); ++id) {
@@ -102,7 +118,7 @@ TEST(MapTreeStore, EveryInsertionIsAllOrNothing) {
         break;
     }
   }
-  EXPECT_GT(total, 10);  // growth did happen along the way, and was refused cleanly
+  EXPECT_GE(total, 6);  // growth did happen along the way, and was refused cleanly
   EXPECT_EQ(t.GetAllNodes(nullptr, nullptr, 0), 701);
 
   // With every allocation failing, insertions that need no growth still
@@ -159,11 +175,7 @@ TEST(MapTreeStore, QueriesAndMemoryFreeEditsAllocateNothing) {
 // The ID index under insertion and removal of IDs that cluster in every
 // way a multiplicative hash might dislike, checked against std::set.
 TEST(MapTreeStore, IndexAgreesWithASet) {
-  const char* env = std::getenv("RODAROVE_SEED");
-  const unsigned seed = env != nullptr ? static_cast<unsigned>(std::strtoul(env, nullptr, 10))
-                                       : std::random_device{}();
-  std::printf("index stress: RODAROVE_SEED=%u\n", seed);
-  std::mt19937 rng(seed);
+  std::mt19937 rng(SeedFromEnvironment("index stress"));
   SlotTree t = NewTree();
   ASSERT_EQ(t.SetRoot(INT32_MIN), 1);
   std::set<int32_t> present{INT32_MIN};
@@ -199,6 +211,166 @@ TEST(MapTreeStore, IndexAgreesWithASet) {
   t.Release();
 }
 
+// Random IDs land within about 60 buckets of their homes at the highest
+// load; IDs chosen to collide once made one run as long as the tree.
+constexpr size_t kLongestProbe = 256;
+constexpr size_t kMeanProbe = 8;
+
+void ExpectProbesShort(SlotTree& t, const char* what) {
+  const rodarove::NodeTable& table = TableOf(t);
+  EXPECT_LE(table.LongestProbe(), kLongestProbe) << what;
+  EXPECT_LE(table.TotalProbe(), kMeanProbe * table.Count()) << what;
+}
+
+// Every link of every node of the model, through the slots: {result, ID}.
+void ExpectLinksOf(const rodarove_test::Model& m, SlotTree& t) {
+  using Answer = std::pair<int32_t, int32_t>;
+  auto link = [&](int slot, int32_t id) {
+    int32_t out = 0;
+    const int32_t r = t.Link(slot, id, &out);
+    return Answer{r, r == 1 ? out : 0};
+  };
+  auto expect = [](bool has, int32_t id) { return has ? Answer{1, id} : Answer{0, 0}; };
+  for (const auto& [id, kids] : m.kids) {
+    int32_t next = 0;
+    int32_t prev = 0;
+    const bool hasNext = m.Next(id, &next);
+    const bool hasPrev = m.Prev(id, &prev);
+    ASSERT_EQ(link(kSlotGetParent, id), expect(m.HasParent(id), m.HasParent(id) ? m.parent.at(id) : 0)) << id;
+    ASSERT_EQ(link(kSlotGetFirstChild, id), expect(!kids.empty(), kids.empty() ? 0 : kids.front())) << id;
+    ASSERT_EQ(link(kSlotGetLastChild, id), expect(!kids.empty(), kids.empty() ? 0 : kids.back())) << id;
+    ASSERT_EQ(link(kSlotGetNextSibling, id), expect(hasNext, next)) << id;
+    ASSERT_EQ(link(kSlotGetPrevSibling, id), expect(hasPrev, prev)) << id;
+  }
+}
+
+// IDs chosen against a hash: against the constant the map tree once
+// published, and against the table's own multiplier, as a host that had
+// learned it would choose them (the keys 0, 1, 2, ..., which all share one
+// home). The records stay near their homes either way: the second table
+// draws another multiplier, after which every link must still hold.
+TEST(MapTreeStore, IdsChosenToCollideStayNearTheirHomes) {
+  SlotTree flat = NewTree();
+  const std::vector<int32_t> old = rodarove_test::IdsCollidingInOldHash(65536);
+  ASSERT_EQ(flat.SetRoot(old[0]), 1);
+  for (size_t i = 1; i < old.size(); ++i) ASSERT_EQ(flat.AppendChild(old[i], old[0]), 1);
+  ExpectProbesShort(flat, "IDs colliding in the old hash");
+  EXPECT_EQ(flat.List(kSlotGetLeaves, old[0], nullptr, 0), 65535);
+  flat.Release();
+
+  std::mt19937 rng(SeedFromEnvironment("chosen IDs"));
+  SlotTree t = NewTree();
+  const rodarove::NodeTable& table = TableOf(t);
+  std::vector<int32_t> ids;
+  for (uint32_t key = 0; key < 20000; ++key) ids.push_back(table.IdOf(key));
+  rodarove_test::Model m;
+  ASSERT_EQ(t.SetRoot(ids[0]), m.SetRoot(ids[0]));
+  for (size_t i = 1; i < ids.size(); ++i) {
+    // Insert each in a random place, and now and then move or remove one.
+    const int32_t id = ids[i];
+    int32_t other = ids[rng() % i];
+    if (!m.Has(other)) other = ids[0];
+    const int32_t p = m.HasParent(other) ? m.parent.at(other) : 0;
+    switch (rng() % 8) {
+      case 0:
+      case 1:
+        ASSERT_EQ(t.AppendChild(id, other), m.Insert(id, other, 1)) << i;
+        break;
+      case 2:
+      case 3:
+        ASSERT_EQ(t.PrependChild(id, other), m.Insert(id, other, 0)) << i;
+        break;
+      case 4:
+        ASSERT_EQ(t.InsertAfter(id, p, other), m.InsertBy(id, p, other, true)) << i;
+        break;
+      case 5:
+        ASSERT_EQ(t.InsertBefore(id, p, other), m.InsertBy(id, p, other, false)) << i;
+        break;
+      case 6: {
+        int32_t dest = ids[rng() % i];
+        if (!m.Has(dest)) dest = ids[0];
+        ASSERT_EQ(t.MoveAfter(other, dest), m.Move(3, other, dest)) << i;
+        ASSERT_EQ(t.AppendChild(id, dest), m.Insert(id, dest, 1)) << i;
+        break;
+      }
+      default:
+        if (other != ids[0]) {
+          ASSERT_EQ(t.RemoveNode(other), m.Remove(other)) << i;
+        }
+        ASSERT_EQ(t.AppendChild(id, ids[0]), m.Insert(id, ids[0], 1)) << i;
+        break;
+    }
+  }
+  ExpectLinksOf(m, t);
+  EXPECT_EQ(t.GetAllNodes(nullptr, nullptr, 0), static_cast<int32_t>(m.kids.size()));
+  ExpectProbesShort(t, "IDs chosen against the table's multiplier");
+  t.Release();
+}
+
+// Without memory a table cannot draw another multiplier: IDs chosen against
+// its own still go in, into one long run, while it has room, and the first
+// insertion with memory spreads them again. Every link holds throughout.
+TEST(MapTreeStore, ALongRunWithoutMemoryStaysRight) {
+  SlotTree t = NewTree();
+  rodarove_test::Model m;
+  ASSERT_EQ(t.SetRoot(0), m.SetRoot(0));
+  for (int32_t id = 1; id <= 300; ++id) ASSERT_EQ(t.AppendChild(id, id / 2), m.Insert(id, id / 2, 1));
+  const rodarove::NodeTable& table = TableOf(t);
+  std::vector<int32_t> chosen;  // keys 0, 1, 2, ...: one home for all
+  for (uint32_t key = 0; chosen.size() < 400; ++key) {
+    if (!m.Has(table.IdOf(key))) chosen.push_back(table.IdOf(key));
+  }
+  size_t accepted = 0;
+  rodarove_test::FailAllocation(1, /*sticky=*/true);
+  while (accepted < chosen.size() && t.PrependChild(chosen[accepted], 7) == 1) ++accepted;
+  rodarove_test::StopFailing();  // the table was full
+  for (size_t i = 0; i < accepted; ++i) ASSERT_EQ(m.Insert(chosen[i], 7, 0), 1);
+  EXPECT_GT(accepted, 150u);  // enough for a run longer than a new record may start
+  EXPECT_GT(table.LongestProbe(), 128u);
+  ExpectLinksOf(m, t);
+  for (size_t i = accepted; i < chosen.size(); ++i) {
+    ASSERT_EQ(t.AppendChild(chosen[i], 9), m.Insert(chosen[i], 9, 1));
+  }
+  ExpectProbesShort(t, "a long run after memory came back");
+  ExpectLinksOf(m, t);
+  EXPECT_EQ(t.RemoveNode(7), m.Remove(7));
+  ExpectLinksOf(m, t);
+  t.Release();
+}
+
+// An empty bucket has the largest key; the node whose key that is must
+// still be found, survive growth and erasure, and be told from an empty
+// bucket when it is not stored.
+TEST(MapTreeStore, TheNodeWithTheLargestKeyIsLikeAnyOther) {
+  SlotTree t = NewTree();
+  const int32_t largest = TableOf(t).IdOf(0xFFFFFFFFu);
+  EXPECT_EQ(t.Exists(largest), 0);
+  ASSERT_EQ(t.SetRoot(largest == 1 ? 2 : 1), 1);
+  EXPECT_EQ(t.Exists(largest), 0);
+  int32_t root = 0;
+  ASSERT_EQ(t.GetRoot(&root), 1);
+  ASSERT_EQ(t.AppendChild(largest, root), 1);
+  for (int32_t id = 3; id < 3000; ++id) {
+    if (id == largest) continue;
+    ASSERT_EQ(t.AppendChild(id, id % 2 == 0 ? largest : root), 1) << id;
+  }
+  EXPECT_EQ(TableOf(t).IdOf(0xFFFFFFFFu), largest);  // no other multiplier was drawn
+  int32_t out = 0;
+  EXPECT_EQ(t.GetParent(largest, &out), 1);
+  EXPECT_EQ(out, root);
+  const int32_t below = t.GetDescendants(largest, nullptr, 0);
+  EXPECT_GT(below, 1000);
+  EXPECT_EQ(t.GetParent(4, &out), 1);
+  EXPECT_EQ(out, largest);
+  EXPECT_EQ(t.RemoveNode(largest), below + 1);
+  EXPECT_EQ(t.Exists(largest), 0);
+  EXPECT_EQ(t.Exists(4), 0);
+  EXPECT_EQ(t.PrependChild(largest, 5), 1);
+  EXPECT_EQ(t.IsChild(largest, 5), 1);
+  EXPECT_EQ(t.GetAllNodes(nullptr, nullptr, 0), static_cast<int32_t>(TableOf(t).Count()));
+  t.Release();
+}
+
 rodarove_test::TreeSlots NewWideTree() {
   SlotTree t = NewTree();
   if (t.object() != nullptr) rodarove_test::BuildWideTree(t);
@@ -209,6 +381,67 @@ TEST(MapTreeStore, PairWalksAnswerAlikeWithoutMemory) {
   rodarove_test::ExpectPairWalksNeedNoMemory(
       NewWideTree, [](rodarove_test::TreeSlots& t) { t.Release(); },
       rodarove_test::WideTreeStarts());
+}
+
+// The leaves and the nodes at a depth, from a tree that keeps more siblings
+// waiting in those walks than a component holds in itself: a chain 300
+// deep, each link with a leaf after it. Every answer goes into a buffer
+// made beforehand (its first word the result), so that a run allocates
+// nothing of its own.
+class LeafAndDepthCalls {
+ public:
+  LeafAndDepthCalls() : buffers_(kQueries.size(), std::vector<int32_t>(kRoom + 1, -7)) {}
+  void Run(SlotTree& t) {
+    for (size_t q = 0; q < kQueries.size(); ++q) {
+      const auto [depth, start] = kQueries[q];
+      int32_t* b = buffers_[q].data();
+      b[0] = depth < 0 ? t.List(kSlotGetLeaves, start, b + 1, kRoom)
+                       : t.GetNodesAtDepth(depth, start, b + 1, kRoom);
+    }
+  }
+  const std::vector<std::vector<int32_t>>& Answers() const { return buffers_; }
+
+ private:
+  static constexpr int32_t kRoom = 700;
+  // {depth, start}; depth -1 asks for the leaves.
+  static inline const std::vector<std::pair<int32_t, int32_t>> kQueries = {
+      {-1, 0}, {-1, 2}, {-1, 101}, {-1, 400}, {1, 0},    {2, 0},
+      {150, 0}, {299, 0}, {300, 0}, {301, 0}, {60, 100}, {200, 2}};
+  std::vector<std::vector<int32_t>> buffers_;
+};
+
+SlotTree NewCaterpillar() {
+  SlotTree t = NewTree();
+  EXPECT_EQ(t.SetRoot(0), 1);
+  for (int32_t level = 1; level <= 300; ++level) {
+    EXPECT_EQ(t.AppendChild(2 * level, 2 * (level - 1)), 1);
+    EXPECT_EQ(t.AppendChild(2 * level + 1, 2 * (level - 1)), 1);
+  }
+  return t;
+}
+
+TEST(MapTreeStore, LeafAndDepthWalksAnswerAlikeWithoutMemory) {
+  SlotTree t = NewCaterpillar();
+  LeafAndDepthCalls rich;
+  rodarove_test::FailAllocation(0);
+  rich.Run(t);
+  EXPECT_GT(rodarove_test::StopFailing(), 0u) << "the walks took no memory";
+  t.Release();
+  EXPECT_EQ(rich.Answers()[0][0], 301);  // every leaf, the last link's children included
+  EXPECT_EQ(rich.Answers()[8][0], 2);
+  for (size_t n = 1;; ++n) {
+    const bool sticky = n == 1;
+    SlotTree fresh = NewCaterpillar();
+    LeafAndDepthCalls calls;
+    rodarove_test::FailAllocation(sticky ? 1 : n - 1, sticky);
+    calls.Run(fresh);
+    const size_t made = rodarove_test::StopFailing();
+    fresh.Release();
+    ASSERT_EQ(calls.Answers(), rich.Answers()) << (sticky ? "every allocation failing" : "one failing")
+                                               << " (n=" << n << ")";
+    if (!sticky && made < n - 1) break;  // ran without a failure
+    ASSERT_LT(n, 64u) << "the walks allocate a few times at most";
+  }
 }
 
 TEST(MapTreeStore, WalkStackIsKeptUntilClear) {
