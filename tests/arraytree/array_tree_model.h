@@ -1,7 +1,8 @@
 // A plain model of component 837 for the randomized check: the slot store,
 // the edits step by step, and the queries as straightforward recursions
 // over the slots. It is slow and simple on purpose; the module must give
-// the same answers and write the same entries.
+// the same answers and write the same entries. Slots are kept in a map, so
+// that IDs up to the limit cost what they hold.
 //
 // Insertions are refused when the new node would become its own ancestor,
 // so links never cycle; the walks still throw Cyclic when they come to a
@@ -11,6 +12,7 @@
 #ifndef RODAROVE_TESTS_ARRAYTREE_ARRAY_TREE_MODEL_H_
 #define RODAROVE_TESTS_ARRAYTREE_ARRAY_TREE_MODEL_H_
 
+#include <algorithm>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -28,20 +30,23 @@ class ArrayTreeModel {
   };
   static constexpr uint32_t kLimit = 178956000;
 
-  // A growth beyond maxSlots slots fails, as when the allocation fails.
-  explicit ArrayTreeModel(uint32_t maxSlots = kLimit) : slots_(1000, Slot{}), maxSlots_(maxSlots) {}
-
   uint32_t slot_count() const { return count_; }
-  const Slot& slot(int32_t id) const { return slots_[static_cast<uint32_t>(id)]; }
+  // The slot of any ID below the count (zero when never written).
+  const Slot& slot(int32_t id) const {
+    static const Slot kEmpty{};
+    auto it = slots_.find(static_cast<uint32_t>(id));
+    return it != slots_.end() ? it->second : kEmpty;
+  }
+  // Every slot that was written since the last Clear, by ID.
+  const std::map<uint32_t, Slot>& written() const { return slots_; }
 
   // ---- store
   bool InRange(int32_t id) const { return id != 0 && static_cast<uint32_t>(id) < count_; }
   Slot* Find(int32_t id) { return InRange(id) && S(id).used ? &S(id) : nullptr; }
   bool Grow(int32_t id) {
     uint32_t u = static_cast<uint32_t>(id);
-    if (u >= kLimit || u / 1000 + 1 > maxSlots_ / 1000) return false;
+    if (u >= kLimit) return false;
     count_ = (u / 1000 + 1) * 1000;
-    slots_.resize(count_, Slot{});
     return true;
   }
   bool Fits(int32_t id) { return static_cast<uint32_t>(id) < count_ || Grow(id); }
@@ -56,7 +61,7 @@ class ArrayTreeModel {
     return 1;
   }
   int32_t Clear() {
-    for (auto& s : slots_) s = Slot{};
+    slots_.clear();
     hasRoot_ = 0;
     return 1;
   }
@@ -330,7 +335,6 @@ class ArrayTreeModel {
   void Begin() {
     steps_ = 0;
     ++generation_;
-    if (seen_.size() < count_) seen_.resize(count_, 0);
   }
   void Step() {
     if (++steps_ > 4ull * count_) throw Cyclic{};
@@ -378,15 +382,15 @@ class ArrayTreeModel {
     if (!Find(id) || !Find(S(id).parent)) return false;
     if (hasRoot_ && id == rootId_) return false;
     if (!destOk) return false;
-    std::vector<int32_t> path(count_);
-    int32_t n = 0;
+    std::vector<int32_t> path;
     try {
-      n = GetPathToRoot(dest, path.data(), static_cast<int32_t>(path.size()));
+      path.resize(static_cast<size_t>(std::max(0, GetPathToRoot(dest, nullptr, 0))));
+      GetPathToRoot(dest, path.data(), static_cast<int32_t>(path.size()));
     } catch (Cyclic&) {
-      n = static_cast<int32_t>(count_);
+      return false;
     }
-    for (int32_t i = 0; i < n && i < static_cast<int32_t>(path.size()); ++i) {
-      if (path[i] == id) return false;
+    for (int32_t up : path) {
+      if (up == id) return false;
     }
     return true;
   }
@@ -445,13 +449,12 @@ class ArrayTreeModel {
     return a + c;
   }
 
-  std::vector<Slot> slots_;
-  uint32_t maxSlots_;
+  std::map<uint32_t, Slot> slots_;
   uint32_t count_ = 1000;
   int32_t hasRoot_ = 0;
   int32_t rootId_ = 0;
   uint64_t steps_ = 0;
-  std::vector<uint32_t> seen_;
+  std::map<uint32_t, uint32_t> seen_;
   uint32_t generation_ = 0;
 };
 

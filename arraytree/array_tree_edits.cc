@@ -1,0 +1,268 @@
+// Component 837: creation, the edits, and the two sibling relinkings they
+// are built from.
+#include "arraytree/array_tree_container.h"
+
+namespace rodarove {
+
+IComponent* CreateArrayTreeContainer() {
+  IComponent* component = CreateComponentObject<ArrayTreeContainer>();
+  if (component == nullptr) return nullptr;
+  auto* tree = static_cast<ArrayTreeContainer*>(static_cast<ITreeContainer*>(component));
+  if (!tree->HasStore()) {
+    tree->Discard();
+    return nullptr;
+  }
+  return component;
+}
+
+bool ArrayTreeContainer::PrepareSlots(int32_t a, int32_t b, uint32_t countBefore) {
+  if (store_.Prepare(a) && store_.Prepare(b)) return true;
+  store_.UndoGrowth(countBefore);
+  return false;
+}
+
+TreeSlot& ArrayTreeContainer::Refill(int32_t id) {
+  TreeSlot& slot = Edit(id);
+  const uint8_t lost = slot.lostChildren != 0 || slot.firstChild != 0 ? 1 : 0;
+  slot = TreeSlot{};
+  slot.used = 1;
+  slot.lostChildren = lost;
+  return slot;
+}
+
+void ArrayTreeContainer::Splice(int32_t a, int32_t x, int32_t b) {
+  TreeSlot& slot = Edit(x);
+  slot.prevSibling = a;
+  slot.nextSibling = b;
+  if (a != 0) Edit(a).nextSibling = x;
+  if (b != 0) Edit(b).prevSibling = x;
+}
+
+void ArrayTreeContainer::Unsplice(int32_t a, int32_t b) {
+  if (a != 0) Edit(a).nextSibling = b;
+  if (b != 0) Edit(b).prevSibling = a;
+}
+
+// A refused SetRoot or insertion keeps the count it grew to; one refused
+// for want of memory leaves the store as it was.
+int32_t ArrayTreeContainer::SetRoot(int32_t id) {
+  const uint32_t countBefore = store_.count();
+  if (id == 0) return 0;
+  if (!MakeRoomFor(id)) return 0;
+  if (hasRoot_ != 0) return 0;
+  // Refilling a node's slot would leave its relatives linked to a slot that
+  // no longer links back.
+  if (SlotOf(id).used != 0) return 0;
+  if (!PrepareSlots(id, id, countBefore)) return 0;
+  rootId_ = id;
+  hasRoot_ = 1;
+  Refill(id);
+  return 1;
+}
+
+int32_t ArrayTreeContainer::Clear() {
+  store_.Clear();
+  hasRoot_ = 0;
+  rows_.Release();
+  return 1;
+}
+
+// ---------------------------------------------------------------------------
+// Insertions and removal
+
+bool ArrayTreeContainer::WouldCloseCycle(int32_t newId, int32_t parentId) const {
+  // The nodes that name newId as their parent are those listed under it,
+  // and those it lost when its slot was filled anew.
+  const TreeSlot& fresh = SlotOf(newId);
+  if (fresh.firstChild == 0 && fresh.lostChildren == 0) return false;
+  // Up from parentId through nodes; the first ID that is not a node ends
+  // the chain. Parent links of nodes have no cycle, so this ends within
+  // slot_count() steps.
+  int32_t cur = parentId;
+  for (uint32_t steps = 0; steps < store_.count(); ++steps) {
+    const TreeSlot* slot = FindSlot(cur);
+    if (slot == nullptr) return cur == newId;
+    cur = slot->parent;
+  }
+  return true;
+}
+
+bool ArrayTreeContainer::AcceptsChild(int32_t newId, int32_t parentId) {
+  if (newId == 0 || parentId == 0) return false;
+  if (!MakeRoomFor(newId)) return false;
+  // The parent need only be in range; it need not be a node.
+  if (static_cast<uint32_t>(parentId) >= store_.count()) return false;
+  return SlotOf(newId).used == 0 && parentId != newId && !WouldCloseCycle(newId, parentId);
+}
+
+// When the parent has children, the new slot is filled by InsertBeside only
+// when it accepts, so a refusal leaves nothing behind.
+int32_t ArrayTreeContainer::AddChild(int32_t newId, int32_t parentId, bool last) {
+  const uint32_t countBefore = store_.count();
+  if (!AcceptsChild(newId, parentId)) return 0;
+  const TreeSlot& parent = SlotOf(parentId);
+  if (parent.firstChild != 0) {
+    return InsertBeside(newId, parentId, last ? parent.lastChild : parent.firstChild, last,
+                        countBefore);
+  }
+  // The only child; the parent's slot may never have been written.
+  if (!PrepareSlots(newId, parentId, countBefore)) return 0;
+  Refill(newId).parent = parentId;
+  TreeSlot& written = Edit(parentId);
+  written.firstChild = newId;
+  written.lastChild = newId;
+  return 1;
+}
+
+int32_t ArrayTreeContainer::AppendChild(int32_t newId, int32_t parentId) {
+  return AddChild(newId, parentId, true);
+}
+
+int32_t ArrayTreeContainer::PrependChild(int32_t newId, int32_t parentId) {
+  return AddChild(newId, parentId, false);
+}
+
+bool ArrayTreeContainer::AcceptsInsertBeside(int32_t newId, int32_t parentId, int32_t refId) {
+  if (newId == 0) return false;
+  if (!MakeRoomFor(newId)) return false;
+  if (static_cast<uint32_t>(parentId) >= store_.count() ||
+      static_cast<uint32_t>(refId) >= store_.count()) {
+    return false;
+  }
+  // Slot 0 is never used, so a parent or reference of 0 is refused here.
+  const TreeSlot& parent = SlotOf(parentId);
+  const TreeSlot& ref = SlotOf(refId);
+  if (parent.used == 0 || ref.used == 0 || ref.parent != parentId) return false;
+  return SlotOf(newId).used == 0 && parentId != newId && !WouldCloseCycle(newId, parentId);
+}
+
+// The parent keeps its first (or last) child unless that was refId.
+int32_t ArrayTreeContainer::InsertBeside(int32_t newId, int32_t parentId, int32_t refId,
+                                         bool after, uint32_t countBefore) {
+  if (!AcceptsInsertBeside(newId, parentId, refId)) return 0;
+  // The parent and the reference are nodes, and so have memory.
+  if (!PrepareSlots(newId, newId, countBefore)) return 0;
+  const TreeSlot& ref = SlotOf(refId);
+  const int32_t a = after ? refId : ref.prevSibling;
+  const int32_t b = after ? ref.nextSibling : refId;
+  Refill(newId).parent = parentId;
+  Splice(a, newId, b);
+  TreeSlot& parent = Edit(parentId);
+  if (after && parent.lastChild == refId) parent.lastChild = newId;
+  if (!after && parent.firstChild == refId) parent.firstChild = newId;
+  return 1;
+}
+
+int32_t ArrayTreeContainer::InsertAfter(int32_t newId, int32_t parentId, int32_t refId) {
+  return InsertBeside(newId, parentId, refId, true, store_.count());
+}
+
+int32_t ArrayTreeContainer::InsertBefore(int32_t newId, int32_t parentId, int32_t refId) {
+  return InsertBeside(newId, parentId, refId, false, store_.count());
+}
+
+int32_t ArrayTreeContainer::RemoveNode(int32_t id) {
+  const TreeSlot* found = FindSlot(id);
+  if (found == nullptr) return -1;
+  const TreeSlot slot = *found;
+  Unsplice(slot.prevSibling, slot.nextSibling);
+  if (slot.parent != 0) {
+    TreeSlot& parent = Edit(slot.parent);
+    if (parent.firstChild == id) parent.firstChild = slot.nextSibling;
+    if (parent.lastChild == id) parent.lastChild = slot.prevSibling;
+  }
+  // The links stay: children keep naming id as their parent.
+  Edit(id).used = 0;
+  if (id == rootId_) hasRoot_ = 0;
+  return 1;
+}
+
+// ---------------------------------------------------------------------------
+// Moves
+
+bool ArrayTreeContainer::IsInSubtree(int32_t dest, int32_t id) const {
+  int32_t cur = dest;
+  for (uint32_t steps = 0; steps < store_.count(); ++steps) {
+    if (cur == id) return true;
+    const TreeSlot* slot = FindSlot(cur);
+    if (slot == nullptr) return false;
+    cur = slot->parent;
+    if (cur == 0) return false;
+  }
+  return false;
+}
+
+bool ArrayTreeContainer::CanDetach(int32_t id) const {
+  const TreeSlot* slot = FindSlot(id);
+  if (slot == nullptr) return false;
+  if (hasRoot_ != 0 && id == rootId_) return false;
+  // Refuses a node whose parent link is 0 or names an ID that is not a node.
+  return FindSlot(slot->parent) != nullptr;
+}
+
+// A node without previous sibling hands the parent's first child to its
+// next one, whatever the parent listed first.
+void ArrayTreeContainer::DetachNode(int32_t id) {
+  const TreeSlot& slot = SlotOf(id);
+  const int32_t p = slot.parent;
+  const int32_t a = slot.prevSibling;
+  const int32_t b = slot.nextSibling;
+  Unsplice(a, b);
+  TreeSlot& parent = Edit(p);
+  if (a == 0) parent.firstChild = b;
+  if (parent.lastChild == id) parent.lastChild = a != 0 ? a : b;
+}
+
+void ArrayTreeContainer::Attach(int32_t id, int32_t p, int32_t a, int32_t b) {
+  Edit(id).parent = p;
+  Splice(a, id, b);
+  TreeSlot& parent = Edit(p);
+  if (a == 0) parent.firstChild = id;
+  if (b == 0) parent.lastChild = id;
+}
+
+// Every move tests its destination before it detaches, so a refused move
+// changes nothing. Refused: the root, a node whose parent is not a node, a
+// destination that is not a node (or, for a reference, has no parent), and
+// a destination inside the moved subtree, the node itself included. The
+// place beside the destination is read after the node is detached.
+
+int32_t ArrayTreeContainer::MoveToFirstChild(int32_t id, int32_t newParentId) {
+  if (!CanDetach(id)) return 0;
+  if (FindSlot(newParentId) == nullptr) return 0;
+  if (IsInSubtree(newParentId, id)) return 0;
+  DetachNode(id);
+  Attach(id, newParentId, 0, SlotOf(newParentId).firstChild);
+  return 1;
+}
+
+int32_t ArrayTreeContainer::MoveToLastChild(int32_t id, int32_t newParentId) {
+  if (!CanDetach(id)) return 0;
+  if (FindSlot(newParentId) == nullptr) return 0;
+  if (IsInSubtree(newParentId, id)) return 0;
+  DetachNode(id);
+  Attach(id, newParentId, SlotOf(newParentId).lastChild, 0);
+  return 1;
+}
+
+int32_t ArrayTreeContainer::MoveBefore(int32_t id, int32_t refId) {
+  if (!CanDetach(id)) return 0;
+  int32_t p = 0;
+  if (GetParent(refId, &p) != 1) return 0;
+  if (IsInSubtree(refId, id)) return 0;
+  DetachNode(id);
+  Attach(id, p, SlotOf(refId).prevSibling, refId);
+  return 1;
+}
+
+int32_t ArrayTreeContainer::MoveAfter(int32_t id, int32_t refId) {
+  if (!CanDetach(id)) return 0;
+  int32_t p = 0;
+  if (GetParent(refId, &p) != 1) return 0;
+  if (IsInSubtree(refId, id)) return 0;
+  DetachNode(id);
+  Attach(id, p, refId, SlotOf(refId).nextSibling);
+  return 1;
+}
+
+}  // namespace rodarove

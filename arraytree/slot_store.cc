@@ -1,0 +1,144 @@
+#include "arraytree/slot_store.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+namespace rodarove {
+
+namespace {
+
+constexpr uint32_t PagesFor(uint32_t slots) {
+  return (slots + SlotStore::kPageSlots - 1) / SlotStore::kPageSlots;
+}
+
+constexpr uint32_t kMaxPages = PagesFor(SlotStore::kMaxSlotCount);
+
+// The range of page p >= 1: r with 2^r <= p < 2^(r+1). (Page 0 only ever
+// has memory of its own when the front could not be had.)
+int RangeOf(uint32_t page) {
+  int r = 0;
+  while (page > 1) {
+    page >>= 1;
+    ++r;
+  }
+  return r;
+}
+
+}  // namespace
+
+const TreeSlot SlotStore::kZeroPage[SlotStore::kPageSlots] = {};
+
+SlotStore::SlotStore() { Reserve(PagesFor(kSlotStep)); }
+
+SlotStore::~SlotStore() {
+  FreeAll();
+  ::operator delete(pages_);
+}
+
+bool SlotStore::Reserve(uint32_t pages) {
+  if (pages <= capacity_) return true;
+  // Geometric, so that rising IDs cost amortised constant time; when that
+  // much cannot be had, the exact size before refusing.
+  uint32_t target = std::max(pages, std::min(kMaxPages, capacity_ * 2));
+  void* block = nullptr;
+  for (;;) {
+    block = ::operator new(static_cast<size_t>(target) * (sizeof(TreeSlot*) + sizeof(uint32_t)),
+                           std::nothrow);
+    if (block != nullptr || target == pages) break;
+    target = pages;
+  }
+  if (block == nullptr) return false;
+  auto* fresh = static_cast<const TreeSlot**>(block);
+  auto* owned = reinterpret_cast<uint32_t*>(fresh + target);
+  if (capacity_ != 0) std::memcpy(fresh, pages_, capacity_ * sizeof(TreeSlot*));
+  std::fill(fresh + capacity_, fresh + target, kZeroPage);
+  if (ownedCount_ != 0) std::memcpy(owned, owned_, ownedCount_ * sizeof(uint32_t));
+  ::operator delete(pages_);
+  pages_ = fresh;
+  owned_ = owned;
+  capacity_ = target;
+  return true;
+}
+
+bool SlotStore::GrowSlotsBeyond(uint32_t id) {
+  if (id >= kMaxSlotCount) return false;
+  const uint32_t newCount = (id / kSlotStep + 1) * kSlotStep;
+  if (!Reserve(PagesFor(newCount))) return false;
+  count_ = newCount;
+  return true;
+}
+
+bool SlotStore::FrontShouldGrow(uint32_t more) const {
+  const uint32_t frontPages = frontSlots_ >> kPageShift;
+  if (frontPages == 0) return false;
+  const int range = RangeOf(frontPages);
+  return range < kRanges && ownedInRange_[range] + more >= std::max(1u, frontPages / 4);
+}
+
+bool SlotStore::GrowFront() {
+  const uint32_t oldPages = frontSlots_ >> kPageShift;
+  const uint32_t newPages = oldPages == 0 ? 1 : oldPages * 2;
+  const size_t slots = static_cast<size_t>(newPages) << kPageShift;
+  if (slots > static_cast<size_t>(-1) / sizeof(TreeSlot)) return false;
+  auto* fresh = new (std::nothrow) TreeSlot[slots];
+  if (fresh == nullptr) return false;
+  if (frontSlots_ != 0) std::memcpy(fresh, front_, frontSlots_ * sizeof(TreeSlot));
+  std::memset(static_cast<void*>(fresh + frontSlots_), 0,
+              (slots - frontSlots_) * sizeof(TreeSlot));
+  // The pages of the range now covered move in.
+  for (uint32_t k = 0; k < ownedCount_;) {
+    const uint32_t page = owned_[k];
+    if (page < oldPages || page >= newPages) {
+      ++k;
+      continue;
+    }
+    std::memcpy(static_cast<void*>(fresh + (static_cast<size_t>(page) << kPageShift)),
+                pages_[page], sizeof(kZeroPage));
+    delete[] const_cast<TreeSlot*>(pages_[page]);
+    pages_[page] = kZeroPage;
+    owned_[k] = owned_[--ownedCount_];
+    if (page != 0) --ownedInRange_[RangeOf(page)];
+  }
+  delete[] front_;
+  front_ = fresh;
+  frontSlots_ = static_cast<uint32_t>(slots);
+  return true;
+}
+
+bool SlotStore::TakeMemory(uint32_t index) {
+  const uint32_t page = index >> kPageShift;
+  // Page 0 starts the front; a page of the range above the front that
+  // completes its quarter grows the front instead of taking memory alone.
+  const bool front = page == 0 || (page < 2 * (frontSlots_ >> kPageShift) && FrontShouldGrow(1));
+  if (front && GrowFront()) {
+    while (FrontShouldGrow(0) && GrowFront()) {
+    }
+    return true;
+  }
+  TreeSlot* fresh = new (std::nothrow) TreeSlot[kPageSlots]();
+  if (fresh == nullptr) return false;
+  pages_[page] = fresh;
+  // Each page is listed once between clears, and the list has an entry
+  // for every page of the directory.
+  owned_[ownedCount_++] = page;
+  if (page != 0) ++ownedInRange_[RangeOf(page)];
+  return true;
+}
+
+void SlotStore::FreeAll() {
+  for (uint32_t k = 0; k < ownedCount_; ++k) {
+    const uint32_t page = owned_[k];
+    delete[] const_cast<TreeSlot*>(pages_[page]);
+    pages_[page] = kZeroPage;
+  }
+  ownedCount_ = 0;
+  std::fill(ownedInRange_, ownedInRange_ + kRanges, 0u);
+  delete[] front_;
+  front_ = nullptr;
+  frontSlots_ = 0;
+}
+
+void SlotStore::Clear() { FreeAll(); }
+
+}  // namespace rodarove

@@ -1,0 +1,168 @@
+// SlotStore: the slots of component 837, one TreeSlot per node ID below
+// count().
+//
+// count() is the number of slots a host sees: it starts at 1000, grows to
+// the smallest multiple of 1000 above a new ID and never passes
+// kMaxSlotCount. Memory does not follow it but the slots written, in pages
+// of kPageSlots slots:
+//  - The front: one array for the pages from 0 up (2^k of them), where the
+//    slots of a tree whose IDs are dense lie, read with one index.
+//  - Every other page: reached through a directory that has an entry for
+//    every page below count(). A page never written is the one shared page
+//    of zeros, in read-only memory; a page gets memory of its own when an
+//    edit is about to write it (Prepare). So a far ID costs one page, and
+//    growing the count costs directory entries only.
+// The front doubles over the range of pages just above it (pages 2^k to
+// 2^(k+1) - 1) once a quarter of that range has memory, taking those pages
+// in, so that rising IDs end up in the front at amortised constant cost
+// while its size stays within a few times the pages written.
+//
+// Slot 0 is never written, so it reads as zeros in every store: a query may
+// read it in place of an ID out of range without testing which. Every
+// allocation is nothrow; one that fails leaves every slot as it was.
+#ifndef RODAROVE_ARRAYTREE_SLOT_STORE_H_
+#define RODAROVE_ARRAYTREE_SLOT_STORE_H_
+
+#include <cstddef>
+#include <cstdint>
+
+namespace rodarove {
+
+// The links of one node. An all-zero slot is not a node and has no links;
+// 0 means "none" in every link.
+struct TreeSlot {
+  uint8_t used;  // 1 while this slot's ID is a node
+  // 1 once this slot was filled anew while it still listed children: those
+  // children are listed nowhere since, but keep naming this ID as parent.
+  // Kept across refills; only Clear resets it.
+  uint8_t lostChildren;
+  int32_t parent;
+  int32_t lastChild;
+  int32_t firstChild;
+  int32_t nextSibling;
+  int32_t prevSibling;
+};
+
+class SlotStore {
+ public:
+  static constexpr uint32_t kSlotStep = 1000;
+  // The largest multiple of 1000 whose slots would still fit in 32 bits of
+  // bytes as one array; hosts see it as the limit of the IDs.
+  static constexpr uint32_t kMaxSlotCount = 178956000;
+  static constexpr int kPageShift = 10;
+  static constexpr uint32_t kPageSlots = 1u << kPageShift;
+
+  // Allocates the directory of the first 1000 slots; ok() is false when
+  // that failed.
+  SlotStore();
+  ~SlotStore();
+  SlotStore(const SlotStore&) = delete;
+  SlotStore& operator=(const SlotStore&) = delete;
+
+  bool ok() const { return pages_ != nullptr; }
+  uint32_t count() const { return count_; }
+
+  // 1 <= id < count(), without a branch.
+  bool InRange(int32_t id) const { return static_cast<uint32_t>(id) - 1u < count_ - 1u; }
+  // The slot of an index below count() (0 included); never allocates.
+  const TreeSlot& Read(uint32_t index) const {
+    if (index < frontSlots_) return front_[index];
+    return pages_[index >> kPageShift][index & (kPageSlots - 1)];
+  }
+  // The slot of a node, of an ID that a link names, or of one that
+  // Prepare gave memory: those slots have memory of their own.
+  TreeSlot& Write(int32_t id) {
+    // Slots with memory of their own were allocated writable.
+    return const_cast<TreeSlot&>(Read(static_cast<uint32_t>(id)));
+  }
+
+  // Raises count() so that `id` is below it (no change when it already
+  // is): false when `id` is kMaxSlotCount or more (unsigned) or the
+  // directory cannot grow, the store then unchanged.
+  bool GrowSlots(int32_t id) {
+    return static_cast<uint32_t>(id) < count_ || GrowSlotsBeyond(static_cast<uint32_t>(id));
+  }
+  // Sets count() back to `count`, which an edit read before its GrowSlots,
+  // when it refuses for want of memory after all.
+  void UndoGrowth(uint32_t count) { count_ = count; }
+  // Gives the slot of `id` (< count()) memory of its own, all zero, unless
+  // it has some: false when that cannot be had.
+  bool Prepare(int32_t id) {
+    const uint32_t index = static_cast<uint32_t>(id);
+    return index < frontSlots_ || pages_[index >> kPageShift] != kZeroPage || TakeMemory(index);
+  }
+  // Every slot zero again and its memory given back; count() stays.
+  void Clear();
+
+  // The store as a query that makes no edit sees it, in few enough words to
+  // stay in registers through a walk: one test finds the slots of the front.
+  class View {
+   public:
+    explicit View(const SlotStore& s)
+        : front_(s.front_),
+          pages_(s.pages_),
+          count_(s.count_),
+          frontIds_(s.frontSlots_ < s.count_ ? s.frontSlots_ : s.count_),
+          frontNodes_(frontIds_ != 0 ? frontIds_ - 1 : 0) {}
+    // The slot of node `id`, or null when id is out of range or not a node.
+    const TreeSlot* FindNode(int32_t id) const {
+      const uint32_t index = static_cast<uint32_t>(id);
+      const TreeSlot* slot;
+      if (index - 1u < frontNodes_) {
+        slot = &front_[index];
+      } else if (index - 1u < count_ - 1u) {
+        slot = &pages_[index >> kPageShift][index & (kPageSlots - 1)];
+      } else {
+        return nullptr;
+      }
+      return slot->used != 0 ? slot : nullptr;
+    }
+    // The slot of an index below the count (0 included).
+    const TreeSlot& Read(uint32_t index) const {
+      if (index < frontIds_) return front_[index];
+      return pages_[index >> kPageShift][index & (kPageSlots - 1)];
+    }
+
+   private:
+    const TreeSlot* front_;
+    const TreeSlot* const* pages_;
+    uint32_t count_;
+    uint32_t frontIds_;    // the IDs below it lie in the front
+    uint32_t frontNodes_;  // how many of them can be nodes (not 0)
+  };
+
+ private:
+  // Page ranges: range r holds pages 2^r to 2^(r+1) - 1.
+  static constexpr int kRanges = 18;
+  // What every page reads as until it is written: constant, so it lies in
+  // read-only memory and a stray write faults instead of reaching every
+  // store.
+  static const TreeSlot kZeroPage[kPageSlots];
+
+  // The slow paths of GrowSlots and Prepare.
+  bool GrowSlotsBeyond(uint32_t id);
+  bool TakeMemory(uint32_t index);
+  // Doubles the front (or makes its first page), taking in the pages of
+  // the range it comes to cover: false when the memory cannot be had.
+  bool GrowFront();
+  // Whether a quarter of the range above the front has memory, counting
+  // `more` pages about to have it.
+  bool FrontShouldGrow(uint32_t more) const;
+  // The directory and the list of pages with memory of their own share one
+  // block of `capacity` entries each.
+  bool Reserve(uint32_t pages);
+  void FreeAll();
+
+  TreeSlot* front_ = nullptr;
+  uint32_t frontSlots_ = 0;  // 0, or kPageSlots << k
+  uint32_t count_ = kSlotStep;
+  const TreeSlot** pages_ = nullptr;  // capacity_ entries; kZeroPage where unwritten
+  uint32_t* owned_ = nullptr;         // page numbers with memory of their own
+  uint32_t ownedCount_ = 0;
+  uint32_t capacity_ = 0;
+  uint32_t ownedInRange_[kRanges] = {};  // pages of owned_ by range
+};
+
+}  // namespace rodarove
+
+#endif  // RODAROVE_ARRAYTREE_SLOT_STORE_H_
