@@ -197,4 +197,25 @@ TEST(ArrayTreeMemory, WalkStackIsKeptUntilClear) {
   DestroyTree(t);
 }
 
+// Clear gives back the memory of every slot written and of the walks: the
+// component then holds what a new one holds.
+TEST(ArrayTreeMemory, ClearGivesBackWhatTheSlotsTook) {
+  const size_t before = rodarove_test::LiveBlocks();
+  rodarove_test::TreeSlots t = NewWideTree();
+  ASSERT_NE(t.object(), nullptr);
+  ASSERT_EQ(t.Clear(), 1);
+  const size_t cleared = rodarove_test::LiveBlocks() - before;
+  EXPECT_LE(cleared, 2u) << "the object and its directory";
+  rodarove_test::BuildWideTree(t);
+  ASSERT_EQ(t.AppendChild(178955999, 2), 1);
+  ASSERT_EQ(t.AppendChild(90000000, 178955999), 1);
+  EXPECT_GT(t.GetAllNodes(nullptr, nullptr, 0), 1000) << "a walk that takes memory";
+  EXPECT_GT(rodarove_test::LiveBlocks() - before, cleared + 3) << "pages and the walk stack";
+  ASSERT_EQ(t.Clear(), 1);
+  EXPECT_EQ(rodarove_test::LiveBlocks() - before, cleared);
+  EXPECT_EQ(t.GetParent(178955999, nullptr), 0) << "the count stays";
+  DestroyTree(t);
+  EXPECT_EQ(rodarove_test::LiveBlocks(), before);
+}
+
 }  // namespace
