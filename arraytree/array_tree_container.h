@@ -104,7 +104,7 @@ class ArrayTreeContainer final : public ComponentBase<kArrayTreeComponentId> {
   const TreeSlot* FindSlot(int32_t id) const {
     if (!InRange(id)) return nullptr;
     const TreeSlot& slot = store_.Read(static_cast<uint32_t>(id));
-    return slot.used != 0 ? &slot : nullptr;
+    return slot.used ? &slot : nullptr;
   }
   // The slot of an ID already tested to be below the count (0 included).
   const TreeSlot& SlotOf(int32_t id) const { return store_.Read(static_cast<uint32_t>(id)); }
@@ -121,17 +121,29 @@ class ArrayTreeContainer final : public ComponentBase<kArrayTreeComponentId> {
   // The tests AppendChild and PrependChild share, after growing for newId:
   // true when newId may become a child of parentId.
   bool AcceptsChild(int32_t newId, int32_t parentId);
+  // AppendChild (last) or PrependChild.
   int32_t AddChild(int32_t newId, int32_t parentId, bool last);
   // The tests InsertAfter and InsertBefore share, after growing for newId:
   // true when newId may go beside refId under parentId.
   bool AcceptsInsertBeside(int32_t newId, int32_t parentId, int32_t refId);
-  // InsertAfter or InsertBefore of an edit that read the count as
-  // countBefore before it grew.
-  int32_t InsertBeside(int32_t newId, int32_t parentId, int32_t refId, bool after,
-                       uint32_t countBefore);
+  // The part of them about the parent and the reference (both in range):
+  // nodes, the reference a child of the parent.
+  bool BesideAccepts(int32_t parentId, int32_t refId) const;
+  // Links accepted newId after (or before) refId under parentId, for an
+  // edit that read the count as countBefore before it grew.
+  int32_t LinkBeside(int32_t newId, int32_t parentId, int32_t refId, bool after,
+                     uint32_t countBefore);
   // True when newId (not a node) lies above parentId by the parent links of
-  // nodes, so that linking newId under parentId would close a cycle.
-  bool WouldCloseCycle(int32_t newId, int32_t parentId) const;
+  // nodes, so that linking newId under parentId would close a cycle. The
+  // nodes that name newId as their parent are those listed under it, and
+  // those it lost when its slot was filled anew: without either, no climb.
+  bool WouldCloseCycle(int32_t newId, int32_t parentId) const {
+    const TreeSlot& fresh = SlotOf(newId);
+    return (fresh.firstChild != 0 || fresh.lostChildren) && ClimbReaches(parentId, newId);
+  }
+  // True when the parent links of nodes lead from `from` to `to`, the first
+  // ID that is not a node.
+  bool ClimbReaches(int32_t from, int32_t to) const;
   // Resets the slot of `id` to a node without links. Children it still
   // listed will be listed nowhere but keep naming id, which its
   // lostChildren mark keeps in mind.

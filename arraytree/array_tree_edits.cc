@@ -23,9 +23,9 @@ bool ArrayTreeContainer::PrepareSlots(int32_t a, int32_t b, uint32_t countBefore
 
 TreeSlot& ArrayTreeContainer::Refill(int32_t id) {
   TreeSlot& slot = Edit(id);
-  const uint8_t lost = slot.lostChildren != 0 || slot.firstChild != 0 ? 1 : 0;
+  const bool lost = slot.lostChildren || slot.firstChild != 0;
   slot = TreeSlot{};
-  slot.used = 1;
+  slot.used = true;
   slot.lostChildren = lost;
   return slot;
 }
@@ -52,7 +52,7 @@ int32_t ArrayTreeContainer::SetRoot(int32_t id) {
   if (hasRoot_ != 0) return 0;
   // Refilling a node's slot would leave its relatives linked to a slot that
   // no longer links back.
-  if (SlotOf(id).used != 0) return 0;
+  if (SlotOf(id).used) return 0;
   if (!PrepareSlots(id, id, countBefore)) return 0;
   rootId_ = id;
   hasRoot_ = 1;
@@ -70,18 +70,13 @@ int32_t ArrayTreeContainer::Clear() {
 // ---------------------------------------------------------------------------
 // Insertions and removal
 
-bool ArrayTreeContainer::WouldCloseCycle(int32_t newId, int32_t parentId) const {
-  // The nodes that name newId as their parent are those listed under it,
-  // and those it lost when its slot was filled anew.
-  const TreeSlot& fresh = SlotOf(newId);
-  if (fresh.firstChild == 0 && fresh.lostChildren == 0) return false;
-  // Up from parentId through nodes; the first ID that is not a node ends
-  // the chain. Parent links of nodes have no cycle, so this ends within
-  // slot_count() steps.
-  int32_t cur = parentId;
+// Parent links of nodes have no cycle, so this ends within slot_count()
+// steps.
+bool ArrayTreeContainer::ClimbReaches(int32_t from, int32_t to) const {
+  int32_t cur = from;
   for (uint32_t steps = 0; steps < store_.count(); ++steps) {
     const TreeSlot* slot = FindSlot(cur);
-    if (slot == nullptr) return cur == newId;
+    if (slot == nullptr) return cur == to;
     cur = slot->parent;
   }
   return true;
@@ -92,18 +87,21 @@ bool ArrayTreeContainer::AcceptsChild(int32_t newId, int32_t parentId) {
   if (!MakeRoomFor(newId)) return false;
   // The parent need only be in range; it need not be a node.
   if (static_cast<uint32_t>(parentId) >= store_.count()) return false;
-  return SlotOf(newId).used == 0 && parentId != newId && !WouldCloseCycle(newId, parentId);
+  return !SlotOf(newId).used && parentId != newId && !WouldCloseCycle(newId, parentId);
 }
 
-// When the parent has children, the new slot is filled by InsertBeside only
-// when it accepts, so a refusal leaves nothing behind.
+// A refusal leaves nothing behind but the grown count: the new slot is
+// filled only once every test passed.
 int32_t ArrayTreeContainer::AddChild(int32_t newId, int32_t parentId, bool last) {
   const uint32_t countBefore = store_.count();
   if (!AcceptsChild(newId, parentId)) return 0;
   const TreeSlot& parent = SlotOf(parentId);
   if (parent.firstChild != 0) {
-    return InsertBeside(newId, parentId, last ? parent.lastChild : parent.firstChild, last,
-                        countBefore);
+    // As InsertAfter of the last child (InsertBefore of the first) would,
+    // whose tests of newId are those just made.
+    const int32_t refId = last ? parent.lastChild : parent.firstChild;
+    if (!BesideAccepts(parentId, refId)) return 0;
+    return LinkBeside(newId, parentId, refId, last, countBefore);
   }
   // The only child; the parent's slot may never have been written.
   if (!PrepareSlots(newId, parentId, countBefore)) return 0;
@@ -122,6 +120,12 @@ int32_t ArrayTreeContainer::PrependChild(int32_t newId, int32_t parentId) {
   return AddChild(newId, parentId, false);
 }
 
+// Slot 0 is never used, so a parent or reference of 0 is refused here.
+bool ArrayTreeContainer::BesideAccepts(int32_t parentId, int32_t refId) const {
+  const TreeSlot& ref = SlotOf(refId);
+  return SlotOf(parentId).used && ref.used && ref.parent == parentId;
+}
+
 bool ArrayTreeContainer::AcceptsInsertBeside(int32_t newId, int32_t parentId, int32_t refId) {
   if (newId == 0) return false;
   if (!MakeRoomFor(newId)) return false;
@@ -129,17 +133,13 @@ bool ArrayTreeContainer::AcceptsInsertBeside(int32_t newId, int32_t parentId, in
       static_cast<uint32_t>(refId) >= store_.count()) {
     return false;
   }
-  // Slot 0 is never used, so a parent or reference of 0 is refused here.
-  const TreeSlot& parent = SlotOf(parentId);
-  const TreeSlot& ref = SlotOf(refId);
-  if (parent.used == 0 || ref.used == 0 || ref.parent != parentId) return false;
-  return SlotOf(newId).used == 0 && parentId != newId && !WouldCloseCycle(newId, parentId);
+  if (!BesideAccepts(parentId, refId)) return false;
+  return !SlotOf(newId).used && parentId != newId && !WouldCloseCycle(newId, parentId);
 }
 
 // The parent keeps its first (or last) child unless that was refId.
-int32_t ArrayTreeContainer::InsertBeside(int32_t newId, int32_t parentId, int32_t refId,
-                                         bool after, uint32_t countBefore) {
-  if (!AcceptsInsertBeside(newId, parentId, refId)) return 0;
+int32_t ArrayTreeContainer::LinkBeside(int32_t newId, int32_t parentId, int32_t refId,
+                                       bool after, uint32_t countBefore) {
   // The parent and the reference are nodes, and so have memory.
   if (!PrepareSlots(newId, newId, countBefore)) return 0;
   const TreeSlot& ref = SlotOf(refId);
@@ -154,11 +154,15 @@ int32_t ArrayTreeContainer::InsertBeside(int32_t newId, int32_t parentId, int32_
 }
 
 int32_t ArrayTreeContainer::InsertAfter(int32_t newId, int32_t parentId, int32_t refId) {
-  return InsertBeside(newId, parentId, refId, true, store_.count());
+  const uint32_t countBefore = store_.count();
+  if (!AcceptsInsertBeside(newId, parentId, refId)) return 0;
+  return LinkBeside(newId, parentId, refId, true, countBefore);
 }
 
 int32_t ArrayTreeContainer::InsertBefore(int32_t newId, int32_t parentId, int32_t refId) {
-  return InsertBeside(newId, parentId, refId, false, store_.count());
+  const uint32_t countBefore = store_.count();
+  if (!AcceptsInsertBeside(newId, parentId, refId)) return 0;
+  return LinkBeside(newId, parentId, refId, false, countBefore);
 }
 
 int32_t ArrayTreeContainer::RemoveNode(int32_t id) {
@@ -172,7 +176,7 @@ int32_t ArrayTreeContainer::RemoveNode(int32_t id) {
     if (parent.lastChild == id) parent.lastChild = slot.prevSibling;
   }
   // The links stay: children keep naming id as their parent.
-  Edit(id).used = 0;
+  Edit(id).used = false;
   if (id == rootId_) hasRoot_ = 0;
   return 1;
 }

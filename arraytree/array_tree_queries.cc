@@ -62,7 +62,7 @@ int32_t ArrayTreeContainer::LinkLookup(int32_t id, int32_t* out) const {
   const uint32_t in = store_.InRange(id) ? 1u : 0u;
   const TreeSlot& slot = store_.Read(static_cast<uint32_t>(id) & (0u - in));
   const uint32_t link = static_cast<uint32_t>(slot.*kLink);
-  const uint32_t node = slot.used;
+  const uint32_t node = slot.used ? 1u : 0u;
   const uint32_t set = (kMinusOne == kNever ? 1u : node) & ((link | (0u - link)) >> 31);
   // Bit operations on the address, which compilers keep free of branches.
   int32_t spare;

@@ -30,12 +30,14 @@ namespace rodarove {
 
 // The links of one node. An all-zero slot is not a node and has no links;
 // 0 means "none" in every link.
+// The flags are bool rather than a character type, which the compiler would
+// have to assume writes anything, down to the store's own fields.
 struct TreeSlot {
-  uint8_t used;  // 1 while this slot's ID is a node
-  // 1 once this slot was filled anew while it still listed children: those
-  // children are listed nowhere since, but keep naming this ID as parent.
-  // Kept across refills; only Clear resets it.
-  uint8_t lostChildren;
+  bool used;  // while this slot's ID is a node
+  // Set once this slot was filled anew while it still listed children:
+  // those children are listed nowhere since, but keep naming this ID as
+  // parent. Kept across refills; only Clear resets it.
+  bool lostChildren;
   int32_t parent;
   int32_t lastChild;
   int32_t firstChild;
@@ -66,8 +68,8 @@ class SlotStore {
   bool InRange(int32_t id) const { return static_cast<uint32_t>(id) - 1u < count_ - 1u; }
   // The slot of an index below count() (0 included); never allocates.
   const TreeSlot& Read(uint32_t index) const {
-    if (index < frontSlots_) return front_[index];
-    return pages_[index >> kPageShift][index & (kPageSlots - 1)];
+    if (index >= frontSlots_) return pages_[index >> kPageShift][index & (kPageSlots - 1)];
+    return front_[index];
   }
   // The slot of a node, of an ID that a link names, or of one that
   // Prepare gave memory: those slots have memory of their own.
@@ -115,7 +117,7 @@ class SlotStore {
       } else {
         return nullptr;
       }
-      return slot->used != 0 ? slot : nullptr;
+      return slot->used ? slot : nullptr;
     }
     // The slot of an index below the count (0 included).
     const TreeSlot& Read(uint32_t index) const {

@@ -136,6 +136,22 @@ void BM_Navigate(benchmark::State& state) {
 }
 BENCHMARK(BM_Navigate)->RangeMultiplier(10)->Range(1000, 1000000);
 
+// An insertion and a removal in a built tree, with no memory to take: a
+// leaf under a random node, removed again.
+void BM_InsertRemove(benchmark::State& state) {
+  const int32_t n = static_cast<int32_t>(state.range(0));
+  Tree t;
+  BuildRandom(t, n, 8);
+  std::mt19937 rng(9);
+  const int32_t leaf = n + 1;
+  for (auto _ : state) {
+    const int32_t parent = 1 + static_cast<int32_t>(rng() % static_cast<uint32_t>(n));
+    benchmark::DoNotOptimize(t->AppendChild(leaf, parent));
+    benchmark::DoNotOptimize(t->RemoveNode(leaf));
+  }
+}
+BENCHMARK(BM_InsertRemove)->RangeMultiplier(10)->Range(1000, 1000000);
+
 // Random moves under random new parents; those into the moved subtree are
 // refused after a walk up from the destination.
 void BM_Move(benchmark::State& state) {
