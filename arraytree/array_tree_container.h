@@ -97,7 +97,7 @@ class ArrayTreeContainer final : public ComponentBase<kArrayTreeComponentId> {
                           int32_t capacity) override;
 
  private:
-  // ---- store (array_tree_container.h)
+  // ---- the store
   bool InRange(int32_t id) const { return store_.InRange(id); }
   // The slot of node `id`, or null when `id` is out of range or not a node.
   // Valid until the next edit.
