@@ -165,6 +165,10 @@ class ArrayTreeContainer final : public ComponentBase<kArrayTreeComponentId> {
   // Links detached node `id` under p between a and b, ends of the row
   // when 0.
   void Attach(int32_t id, int32_t p, int32_t a, int32_t b);
+  // The four moves: id as first or last child of destId, or before or
+  // after it.
+  enum class MovePlace { kFirstChild, kLastChild, kBefore, kAfter };
+  int32_t MoveNode(int32_t id, int32_t destId, MovePlace place);
 
   // ---- queries (array_tree_queries.cc)
   // Which IDs a single-link lookup answers -1 for.

@@ -231,42 +231,37 @@ void ArrayTreeContainer::Attach(int32_t id, int32_t p, int32_t a, int32_t b) {
 // a destination inside the moved subtree, the node itself included. The
 // place beside the destination is read after the node is detached.
 
-int32_t ArrayTreeContainer::MoveToFirstChild(int32_t id, int32_t newParentId) {
+int32_t ArrayTreeContainer::MoveNode(int32_t id, int32_t destId, MovePlace place) {
   if (!CanDetach(id)) return 0;
-  if (FindSlot(newParentId) == nullptr) return 0;
-  if (IsInSubtree(newParentId, id)) return 0;
+  const bool beside = place == MovePlace::kBefore || place == MovePlace::kAfter;
+  int32_t p = destId;
+  if (beside ? GetParent(destId, &p) != 1 : FindSlot(destId) == nullptr) return 0;
+  if (IsInSubtree(destId, id)) return 0;
   DetachNode(id);
-  Attach(id, newParentId, 0, SlotOf(newParentId).firstChild);
+  const TreeSlot& dest = SlotOf(destId);
+  switch (place) {
+    case MovePlace::kFirstChild: Attach(id, destId, 0, dest.firstChild); break;
+    case MovePlace::kLastChild: Attach(id, destId, dest.lastChild, 0); break;
+    case MovePlace::kBefore: Attach(id, p, dest.prevSibling, destId); break;
+    case MovePlace::kAfter: Attach(id, p, destId, dest.nextSibling); break;
+  }
   return 1;
+}
+
+int32_t ArrayTreeContainer::MoveToFirstChild(int32_t id, int32_t newParentId) {
+  return MoveNode(id, newParentId, MovePlace::kFirstChild);
 }
 
 int32_t ArrayTreeContainer::MoveToLastChild(int32_t id, int32_t newParentId) {
-  if (!CanDetach(id)) return 0;
-  if (FindSlot(newParentId) == nullptr) return 0;
-  if (IsInSubtree(newParentId, id)) return 0;
-  DetachNode(id);
-  Attach(id, newParentId, SlotOf(newParentId).lastChild, 0);
-  return 1;
+  return MoveNode(id, newParentId, MovePlace::kLastChild);
 }
 
 int32_t ArrayTreeContainer::MoveBefore(int32_t id, int32_t refId) {
-  if (!CanDetach(id)) return 0;
-  int32_t p = 0;
-  if (GetParent(refId, &p) != 1) return 0;
-  if (IsInSubtree(refId, id)) return 0;
-  DetachNode(id);
-  Attach(id, p, SlotOf(refId).prevSibling, refId);
-  return 1;
+  return MoveNode(id, refId, MovePlace::kBefore);
 }
 
 int32_t ArrayTreeContainer::MoveAfter(int32_t id, int32_t refId) {
-  if (!CanDetach(id)) return 0;
-  int32_t p = 0;
-  if (GetParent(refId, &p) != 1) return 0;
-  if (IsInSubtree(refId, id)) return 0;
-  DetachNode(id);
-  Attach(id, p, refId, SlotOf(refId).nextSibling);
-  return 1;
+  return MoveNode(id, refId, MovePlace::kAfter);
 }
 
 }  // namespace rodarove
