@@ -8,11 +8,8 @@ namespace rodarove {
 
 namespace {
 
-constexpr uint32_t PagesFor(uint32_t slots) {
-  return (slots + SlotStore::kPageSlots - 1) / SlotStore::kPageSlots;
-}
-
-constexpr uint32_t kMaxPages = PagesFor(SlotStore::kMaxSlotCount);
+constexpr uint32_t kMaxPages =
+    (SlotStore::kMaxSlotCount + SlotStore::kPageSlots - 1) / SlotStore::kPageSlots;
 
 // The range of page p >= 1: r with 2^r <= p < 2^(r+1). (Page 0 only ever
 // has memory of its own when the front could not be had.)
@@ -29,7 +26,7 @@ int RangeOf(uint32_t page) {
 
 const TreeSlot SlotStore::kZeroPage[SlotStore::kPageSlots] = {};
 
-SlotStore::SlotStore() { Reserve(PagesFor(kSlotStep)); }
+SlotStore::SlotStore() { ok_ = GrowFront(); }
 
 SlotStore::~SlotStore() {
   FreeAll();
@@ -37,10 +34,10 @@ SlotStore::~SlotStore() {
 }
 
 bool SlotStore::Reserve(uint32_t pages) {
-  if (pages <= capacity_) return true;
+  if (pages <= pageCount_) return true;
   // Geometric, so that rising IDs cost amortised constant time; when that
   // much cannot be had, the exact size before refusing.
-  uint32_t target = std::max(pages, std::min(kMaxPages, capacity_ * 2));
+  uint32_t target = std::max(pages, std::min(kMaxPages, pageCount_ * 2));
   void* block = nullptr;
   for (;;) {
     block = ::operator new(static_cast<size_t>(target) * (sizeof(TreeSlot*) + sizeof(uint32_t)),
@@ -51,21 +48,13 @@ bool SlotStore::Reserve(uint32_t pages) {
   if (block == nullptr) return false;
   auto* fresh = static_cast<const TreeSlot**>(block);
   auto* owned = reinterpret_cast<uint32_t*>(fresh + target);
-  if (capacity_ != 0) std::memcpy(fresh, pages_, capacity_ * sizeof(TreeSlot*));
-  std::fill(fresh + capacity_, fresh + target, kZeroPage);
+  if (pageCount_ != 0) std::memcpy(fresh, pages_, pageCount_ * sizeof(TreeSlot*));
+  std::memset(static_cast<void*>(fresh + pageCount_), 0, (target - pageCount_) * sizeof(TreeSlot*));
   if (ownedCount_ != 0) std::memcpy(owned, owned_, ownedCount_ * sizeof(uint32_t));
   ::operator delete(pages_);
   pages_ = fresh;
   owned_ = owned;
-  capacity_ = target;
-  return true;
-}
-
-bool SlotStore::GrowSlotsBeyond(uint32_t id) {
-  if (id >= kMaxSlotCount) return false;
-  const uint32_t newCount = (id / kSlotStep + 1) * kSlotStep;
-  if (!Reserve(PagesFor(newCount))) return false;
-  count_ = newCount;
+  pageCount_ = target;
   return true;
 }
 
@@ -96,7 +85,7 @@ bool SlotStore::GrowFront() {
     std::memcpy(static_cast<void*>(fresh + (static_cast<size_t>(page) << kPageShift)),
                 pages_[page], sizeof(kZeroPage));
     delete[] const_cast<TreeSlot*>(pages_[page]);
-    pages_[page] = kZeroPage;
+    pages_[page] = nullptr;
     owned_[k] = owned_[--ownedCount_];
     if (page != 0) --ownedInRange_[RangeOf(page)];
   }
@@ -116,6 +105,7 @@ bool SlotStore::TakeMemory(uint32_t index) {
     }
     return true;
   }
+  if (!Reserve(page + 1)) return false;
   TreeSlot* fresh = new (std::nothrow) TreeSlot[kPageSlots]();
   if (fresh == nullptr) return false;
   pages_[page] = fresh;
@@ -130,7 +120,7 @@ void SlotStore::FreeAll() {
   for (uint32_t k = 0; k < ownedCount_; ++k) {
     const uint32_t page = owned_[k];
     delete[] const_cast<TreeSlot*>(pages_[page]);
-    pages_[page] = kZeroPage;
+    pages_[page] = nullptr;
   }
   ownedCount_ = 0;
   std::fill(ownedInRange_, ownedInRange_ + kRanges, 0u);
@@ -139,6 +129,12 @@ void SlotStore::FreeAll() {
   frontSlots_ = 0;
 }
 
-void SlotStore::Clear() { FreeAll(); }
+void SlotStore::Clear() {
+  FreeAll();
+  ::operator delete(pages_);
+  pages_ = nullptr;
+  owned_ = nullptr;
+  pageCount_ = 0;
+}
 
 }  // namespace rodarove

@@ -3,15 +3,15 @@
 //
 // count() is the number of slots a host sees: it starts at 1000, grows to
 // the smallest multiple of 1000 above a new ID and never passes
-// kMaxSlotCount. Memory does not follow it but the slots written, in pages
-// of kPageSlots slots:
+// kMaxSlotCount. Raising it allocates nothing: memory follows the slots
+// written, in pages of kPageSlots slots.
 //  - The front: one array for the pages from 0 up (2^k of them), where the
 //    slots of a tree whose IDs are dense lie, read with one index.
-//  - Every other page: reached through a directory that has an entry for
-//    every page below count(). A page never written is the one shared page
-//    of zeros, in read-only memory; a page gets memory of its own when an
-//    edit is about to write it (Prepare). So a far ID costs one page, and
-//    growing the count costs directory entries only.
+//  - Every other page: a page gets memory of its own when an edit is about
+//    to write it (Prepare), and a directory, grown as far as the last such
+//    page, names it. A page without memory reads as the one shared page of
+//    zeros, in read-only memory, chosen without a branch. So a far ID costs
+//    one page and the directory up to it.
 // The front doubles over the range of pages just above it (pages 2^k to
 // 2^(k+1) - 1) once a quarter of that range has memory, taking those pages
 // in, so that rising IDs end up in the front at amortised constant cost
@@ -29,9 +29,9 @@
 namespace rodarove {
 
 // The links of one node. An all-zero slot is not a node and has no links;
-// 0 means "none" in every link.
-// The flags are bool rather than a character type, which the compiler would
-// have to assume writes anything, down to the store's own fields.
+// 0 means "none" in every link. The flags are bool rather than a character
+// type, which the compiler would have to assume writes anything, down to
+// the store's own fields.
 struct TreeSlot {
   bool used;  // while this slot's ID is a node
   // Set once this slot was filled anew while it still listed children:
@@ -54,21 +54,20 @@ class SlotStore {
   static constexpr int kPageShift = 10;
   static constexpr uint32_t kPageSlots = 1u << kPageShift;
 
-  // Allocates the directory of the first 1000 slots; ok() is false when
-  // that failed.
+  // Allocates the first page of the front; ok() is false when that failed.
   SlotStore();
   ~SlotStore();
   SlotStore(const SlotStore&) = delete;
   SlotStore& operator=(const SlotStore&) = delete;
 
-  bool ok() const { return pages_ != nullptr; }
+  bool ok() const { return ok_; }
   uint32_t count() const { return count_; }
 
   // 1 <= id < count(), without a branch.
   bool InRange(int32_t id) const { return static_cast<uint32_t>(id) - 1u < count_ - 1u; }
   // The slot of an index below count() (0 included); never allocates.
   const TreeSlot& Read(uint32_t index) const {
-    if (index >= frontSlots_) return pages_[index >> kPageShift][index & (kPageSlots - 1)];
+    if (index >= frontSlots_) return InPage(pages_, pageCount_, index);
     return front_[index];
   }
   // The slot of a node, of an ID that a link names, or of one that
@@ -79,10 +78,13 @@ class SlotStore {
   }
 
   // Raises count() so that `id` is below it (no change when it already
-  // is): false when `id` is kMaxSlotCount or more (unsigned) or the
-  // directory cannot grow, the store then unchanged.
+  // is); false when `id` is kMaxSlotCount or more (unsigned).
   bool GrowSlots(int32_t id) {
-    return static_cast<uint32_t>(id) < count_ || GrowSlotsBeyond(static_cast<uint32_t>(id));
+    const uint32_t wanted = static_cast<uint32_t>(id);
+    if (wanted < count_) return true;
+    if (wanted >= kMaxSlotCount) return false;
+    count_ = (wanted / kSlotStep + 1) * kSlotStep;
+    return true;
   }
   // Sets count() back to `count`, which an edit read before its GrowSlots,
   // when it refuses for want of memory after all.
@@ -91,9 +93,11 @@ class SlotStore {
   // it has some: false when that cannot be had.
   bool Prepare(int32_t id) {
     const uint32_t index = static_cast<uint32_t>(id);
-    return index < frontSlots_ || pages_[index >> kPageShift] != kZeroPage || TakeMemory(index);
+    if (index < frontSlots_) return true;
+    const uint32_t page = index >> kPageShift;
+    return (page < pageCount_ && pages_[page] != nullptr) || TakeMemory(index);
   }
-  // Every slot zero again and its memory given back; count() stays.
+  // Every slot zero again and all memory given back; count() stays.
   void Clear();
 
   // The store as a query that makes no edit sees it, in few enough words to
@@ -103,6 +107,7 @@ class SlotStore {
     explicit View(const SlotStore& s)
         : front_(s.front_),
           pages_(s.pages_),
+          pageCount_(s.pageCount_),
           count_(s.count_),
           frontIds_(s.frontSlots_ < s.count_ ? s.frontSlots_ : s.count_),
           frontNodes_(frontIds_ != 0 ? frontIds_ - 1 : 0) {}
@@ -113,7 +118,7 @@ class SlotStore {
       if (index - 1u < frontNodes_) {
         slot = &front_[index];
       } else if (index - 1u < count_ - 1u) {
-        slot = &pages_[index >> kPageShift][index & (kPageSlots - 1)];
+        slot = &InPage(pages_, pageCount_, index);
       } else {
         return nullptr;
       }
@@ -122,12 +127,13 @@ class SlotStore {
     // The slot of an index below the count (0 included).
     const TreeSlot& Read(uint32_t index) const {
       if (index < frontIds_) return front_[index];
-      return pages_[index >> kPageShift][index & (kPageSlots - 1)];
+      return InPage(pages_, pageCount_, index);
     }
 
    private:
     const TreeSlot* front_;
     const TreeSlot* const* pages_;
+    uint32_t pageCount_;
     uint32_t count_;
     uint32_t frontIds_;    // the IDs below it lie in the front
     uint32_t frontNodes_;  // how many of them can be nodes (not 0)
@@ -140,9 +146,16 @@ class SlotStore {
   // read-only memory and a stray write faults instead of reaching every
   // store.
   static const TreeSlot kZeroPage[kPageSlots];
+  // The slot of `index` outside the front: in its page, or in the zero
+  // page when the page has no memory (beyond the directory, or null in it).
+  static const TreeSlot& InPage(const TreeSlot* const* pages, uint32_t pageCount,
+                                uint32_t index) {
+    const uint32_t page = index >> kPageShift;
+    const TreeSlot* memory = page < pageCount ? pages[page] : nullptr;
+    return (memory != nullptr ? memory : kZeroPage)[index & (kPageSlots - 1)];
+  }
 
-  // The slow paths of GrowSlots and Prepare.
-  bool GrowSlotsBeyond(uint32_t id);
+  // The slow path of Prepare.
   bool TakeMemory(uint32_t index);
   // Doubles the front (or makes its first page), taking in the pages of
   // the range it comes to cover: false when the memory cannot be had.
@@ -150,19 +163,20 @@ class SlotStore {
   // Whether a quarter of the range above the front has memory, counting
   // `more` pages about to have it.
   bool FrontShouldGrow(uint32_t more) const;
-  // The directory and the list of pages with memory of their own share one
-  // block of `capacity` entries each.
+  // Makes the directory cover `pages` pages. It and the list of pages with
+  // memory of their own share one block of pageCount_ entries each.
   bool Reserve(uint32_t pages);
   void FreeAll();
 
   TreeSlot* front_ = nullptr;
   uint32_t frontSlots_ = 0;  // 0, or kPageSlots << k
   uint32_t count_ = kSlotStep;
-  const TreeSlot** pages_ = nullptr;  // capacity_ entries; kZeroPage where unwritten
-  uint32_t* owned_ = nullptr;         // page numbers with memory of their own
+  const TreeSlot** pages_ = nullptr;  // pageCount_ entries; null without memory
+  uint32_t pageCount_ = 0;
+  uint32_t* owned_ = nullptr;  // page numbers with memory of their own
   uint32_t ownedCount_ = 0;
-  uint32_t capacity_ = 0;
   uint32_t ownedInRange_[kRanges] = {};  // pages of owned_ by range
+  bool ok_ = false;
 };
 
 }  // namespace rodarove

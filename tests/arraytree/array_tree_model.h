@@ -1,8 +1,8 @@
 // A plain model of component 837 for the randomized check: the slot store,
 // the edits step by step, and the queries as straightforward recursions
 // over the slots. It is slow and simple on purpose; the module must give
-// the same answers and write the same entries. Slots are kept in a map, so
-// that IDs up to the limit cost what they hold.
+// the same answers and write the same entries. Slots of IDs from 65,536 up
+// are kept in a map, so that IDs up to the limit cost what they hold.
 //
 // Insertions are refused when the new node would become its own ancestor,
 // so links never cycle; the walks still throw Cyclic when they come to a
@@ -32,13 +32,12 @@ class ArrayTreeModel {
 
   uint32_t slot_count() const { return count_; }
   // The slot of any ID below the count (zero when never written).
-  const Slot& slot(int32_t id) const {
-    static const Slot kEmpty{};
-    auto it = slots_.find(static_cast<uint32_t>(id));
-    return it != slots_.end() ? it->second : kEmpty;
+  const Slot& slot(int32_t id) const { return slots_.Get(static_cast<uint32_t>(id)); }
+  // Calls fn(id, slot) for every ID that may hold something, in order.
+  template <typename Fn>
+  void ForEachSlot(Fn fn) const {
+    slots_.ForEach(fn);
   }
-  // Every slot that was written since the last Clear, by ID.
-  const std::map<uint32_t, Slot>& written() const { return slots_; }
 
   // ---- store
   bool InRange(int32_t id) const { return id != 0 && static_cast<uint32_t>(id) < count_; }
@@ -61,7 +60,7 @@ class ArrayTreeModel {
     return 1;
   }
   int32_t Clear() {
-    slots_.clear();
+    slots_.Clear();
     hasRoot_ = 0;
     return 1;
   }
@@ -315,7 +314,7 @@ class ArrayTreeModel {
   }
 
  private:
-  Slot& S(int32_t id) { return slots_[static_cast<uint32_t>(id)]; }
+  Slot& S(int32_t id) { return slots_.At(static_cast<uint32_t>(id)); }
   static int32_t Answer(int32_t link, int32_t* out) {
     if (link == 0) return 0;
     if (out) *out = link;
@@ -342,7 +341,7 @@ class ArrayTreeModel {
   // A node the walk comes to; twice means the links cycle.
   void Visit(int32_t id) {
     Step();
-    uint32_t& mark = seen_[static_cast<uint32_t>(id)];
+    uint32_t& mark = seen_.At(static_cast<uint32_t>(id));
     if (mark == generation_) throw Cyclic{};
     mark = generation_;
   }
@@ -449,12 +448,43 @@ class ArrayTreeModel {
     return a + c;
   }
 
-  std::map<uint32_t, Slot> slots_;
+  // Values by index: a vector below 65,536, a map above.
+  template <typename T>
+  class Sparse {
+   public:
+    T& At(uint32_t i) {
+      if (i >= kLow) return high_[i];
+      if (i >= low_.size()) low_.resize(i + 1, T{});
+      return low_[i];
+    }
+    const T& Get(uint32_t i) const {
+      static const T kZero{};
+      if (i < low_.size()) return low_[i];
+      auto it = high_.find(i);
+      return it != high_.end() ? it->second : kZero;
+    }
+    void Clear() {
+      low_.clear();
+      high_.clear();
+    }
+    template <typename Fn>
+    void ForEach(Fn fn) const {
+      for (uint32_t i = 0; i < low_.size(); ++i) fn(i, low_[i]);
+      for (const auto& [i, v] : high_) fn(i, v);
+    }
+
+   private:
+    static constexpr uint32_t kLow = 65536;
+    std::vector<T> low_;
+    std::map<uint32_t, T> high_;
+  };
+
+  Sparse<Slot> slots_;
   uint32_t count_ = 1000;
   int32_t hasRoot_ = 0;
   int32_t rootId_ = 0;
   uint64_t steps_ = 0;
-  std::map<uint32_t, uint32_t> seen_;
+  Sparse<uint32_t> seen_;
   uint32_t generation_ = 0;
 };
 

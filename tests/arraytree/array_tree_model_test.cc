@@ -251,17 +251,17 @@ class ModelCheck {
     std::snprintf(line, sizeof line, "root %d (%d)\n", model_.GetRoot(&root) ? root : 0,
                   model_.GetRoot(nullptr));
     text += line;
-    for (const auto& [id, s] : model_.written()) {
-      if (id == 0 || id >= model_.slot_count()) continue;
+    model_.ForEachSlot([&](uint32_t id, const ArrayTreeModel::Slot& s) {
+      if (id == 0 || id >= model_.slot_count()) return;
       if (!s.used && !s.parent && !s.firstChild && !s.lastChild && !s.nextSibling &&
           !s.prevSibling) {
-        continue;
+        return;
       }
       std::snprintf(line, sizeof line, "%u: used %d parent %d first %d last %d prev %d next %d\n",
                     id, s.used, s.parent, s.firstChild, s.lastChild, s.prevSibling,
                     s.nextSibling);
       text += line;
-    }
+    });
     return text;
   }
 
