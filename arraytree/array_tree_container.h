@@ -115,7 +115,11 @@ class ArrayTreeContainer final : public ComponentBase<kArrayTreeComponentId> {
   // Memory for slots a and b, which an accepted edit is about to write;
   // when it cannot be had, the count goes back to `countBefore` and the
   // edit refuses.
-  bool PrepareSlots(int32_t a, int32_t b, uint32_t countBefore);
+  bool PrepareSlots(int32_t a, int32_t b, uint32_t countBefore) {
+    if (store_.Prepare(a) && store_.Prepare(b)) return true;
+    store_.UndoGrowth(countBefore);
+    return false;
+  }
 
   // ---- edits (array_tree_edits.cc)
   // The tests AppendChild and PrependChild share, after growing for newId:
@@ -127,8 +131,12 @@ class ArrayTreeContainer final : public ComponentBase<kArrayTreeComponentId> {
   // true when newId may go beside refId under parentId.
   bool AcceptsInsertBeside(int32_t newId, int32_t parentId, int32_t refId);
   // The part of them about the parent and the reference (both in range):
-  // nodes, the reference a child of the parent.
-  bool BesideAccepts(int32_t parentId, int32_t refId) const;
+  // nodes, the reference a child of the parent. Slot 0 is never used, so a
+  // parent or reference of 0 is refused here.
+  bool BesideAccepts(int32_t parentId, int32_t refId) const {
+    const TreeSlot& ref = SlotOf(refId);
+    return SlotOf(parentId).used && ref.used && ref.parent == parentId;
+  }
   // Links accepted newId after (or before) refId under parentId, for an
   // edit that read the count as countBefore before it grew.
   int32_t LinkBeside(int32_t newId, int32_t parentId, int32_t refId, bool after,
@@ -147,13 +155,29 @@ class ArrayTreeContainer final : public ComponentBase<kArrayTreeComponentId> {
   // Resets the slot of `id` to a node without links. Children it still
   // listed will be listed nowhere but keep naming id, which its
   // lostChildren mark keeps in mind.
-  TreeSlot& Refill(int32_t id);
+  TreeSlot& Refill(int32_t id) {
+    TreeSlot& slot = Edit(id);
+    const bool lost = slot.lostChildren || slot.firstChild != 0;
+    slot = TreeSlot{};
+    slot.used = true;
+    slot.lostChildren = lost;
+    return slot;
+  }
   // The two sibling relinkings, which leave the parent's first and last
   // child to the caller: Splice puts x between a and b (either may be 0)
   // and links them back to x; Unsplice links a and b, the neighbours of a
   // node taken out, to each other.
-  void Splice(int32_t a, int32_t x, int32_t b);
-  void Unsplice(int32_t a, int32_t b);
+  void Splice(int32_t a, int32_t x, int32_t b) {
+    TreeSlot& slot = Edit(x);
+    slot.prevSibling = a;
+    slot.nextSibling = b;
+    if (a != 0) Edit(a).nextSibling = x;
+    if (b != 0) Edit(b).prevSibling = x;
+  }
+  void Unsplice(int32_t a, int32_t b) {
+    if (a != 0) Edit(a).nextSibling = b;
+    if (b != 0) Edit(b).prevSibling = a;
+  }
   // True when `dest` is `id` or lies below it by parent links.
   bool IsInSubtree(int32_t dest, int32_t id) const;
   // The checks every move makes before it changes anything: `id` can be

@@ -15,34 +15,6 @@ IComponent* CreateArrayTreeContainer() {
   return component;
 }
 
-bool ArrayTreeContainer::PrepareSlots(int32_t a, int32_t b, uint32_t countBefore) {
-  if (store_.Prepare(a) && store_.Prepare(b)) return true;
-  store_.UndoGrowth(countBefore);
-  return false;
-}
-
-TreeSlot& ArrayTreeContainer::Refill(int32_t id) {
-  TreeSlot& slot = Edit(id);
-  const bool lost = slot.lostChildren || slot.firstChild != 0;
-  slot = TreeSlot{};
-  slot.used = true;
-  slot.lostChildren = lost;
-  return slot;
-}
-
-void ArrayTreeContainer::Splice(int32_t a, int32_t x, int32_t b) {
-  TreeSlot& slot = Edit(x);
-  slot.prevSibling = a;
-  slot.nextSibling = b;
-  if (a != 0) Edit(a).nextSibling = x;
-  if (b != 0) Edit(b).prevSibling = x;
-}
-
-void ArrayTreeContainer::Unsplice(int32_t a, int32_t b) {
-  if (a != 0) Edit(a).nextSibling = b;
-  if (b != 0) Edit(b).prevSibling = a;
-}
-
 // A refused SetRoot or insertion keeps the count it grew to; one refused
 // for want of memory leaves the store as it was.
 int32_t ArrayTreeContainer::SetRoot(int32_t id) {
@@ -120,12 +92,6 @@ int32_t ArrayTreeContainer::PrependChild(int32_t newId, int32_t parentId) {
   return AddChild(newId, parentId, false);
 }
 
-// Slot 0 is never used, so a parent or reference of 0 is refused here.
-bool ArrayTreeContainer::BesideAccepts(int32_t parentId, int32_t refId) const {
-  const TreeSlot& ref = SlotOf(refId);
-  return SlotOf(parentId).used && ref.used && ref.parent == parentId;
-}
-
 bool ArrayTreeContainer::AcceptsInsertBeside(int32_t newId, int32_t parentId, int32_t refId) {
   if (newId == 0) return false;
   if (!MakeRoomFor(newId)) return false;
@@ -166,17 +132,19 @@ int32_t ArrayTreeContainer::InsertBefore(int32_t newId, int32_t parentId, int32_
 }
 
 int32_t ArrayTreeContainer::RemoveNode(int32_t id) {
-  const TreeSlot* found = FindSlot(id);
-  if (found == nullptr) return -1;
-  const TreeSlot slot = *found;
-  Unsplice(slot.prevSibling, slot.nextSibling);
-  if (slot.parent != 0) {
-    TreeSlot& parent = Edit(slot.parent);
-    if (parent.firstChild == id) parent.firstChild = slot.nextSibling;
-    if (parent.lastChild == id) parent.lastChild = slot.prevSibling;
+  if (FindSlot(id) == nullptr) return -1;
+  TreeSlot& slot = Edit(id);
+  const int32_t a = slot.prevSibling;
+  const int32_t b = slot.nextSibling;
+  const int32_t p = slot.parent;
+  Unsplice(a, b);
+  if (p != 0) {
+    TreeSlot& parent = Edit(p);
+    if (parent.firstChild == id) parent.firstChild = b;
+    if (parent.lastChild == id) parent.lastChild = a;
   }
   // The links stay: children keep naming id as their parent.
-  Edit(id).used = false;
+  slot.used = false;
   if (id == rootId_) hasRoot_ = 0;
   return 1;
 }

@@ -59,14 +59,14 @@ bool SlotStore::Reserve(uint32_t pages) {
 }
 
 bool SlotStore::FrontShouldGrow(uint32_t more) const {
-  const uint32_t frontPages = frontSlots_ >> kPageShift;
+  const uint32_t frontPages = static_cast<uint32_t>(frontSlots_ >> kPageShift);
   if (frontPages == 0) return false;
   const int range = RangeOf(frontPages);
   return range < kRanges && ownedInRange_[range] + more >= std::max(1u, frontPages / 4);
 }
 
 bool SlotStore::GrowFront() {
-  const uint32_t oldPages = frontSlots_ >> kPageShift;
+  const uint32_t oldPages = static_cast<uint32_t>(frontSlots_ >> kPageShift);
   const uint32_t newPages = oldPages == 0 ? 1 : oldPages * 2;
   const size_t slots = static_cast<size_t>(newPages) << kPageShift;
   if (slots > static_cast<size_t>(-1) / sizeof(TreeSlot)) return false;
@@ -91,7 +91,7 @@ bool SlotStore::GrowFront() {
   }
   delete[] front_;
   front_ = fresh;
-  frontSlots_ = static_cast<uint32_t>(slots);
+  frontSlots_ = slots;
   return true;
 }
 

@@ -26,6 +26,14 @@
 #include <cstddef>
 #include <cstdint>
 
+// Lays a branch out for its other side: the slots of a dense tree lie in
+// the front.
+#if defined(__GNUC__)
+#define RODAROVE_UNLIKELY(condition) __builtin_expect(!!(condition), 0)
+#else
+#define RODAROVE_UNLIKELY(condition) (condition)
+#endif
+
 namespace rodarove {
 
 // The links of one node. An all-zero slot is not a node and has no links;
@@ -67,7 +75,7 @@ class SlotStore {
   bool InRange(int32_t id) const { return static_cast<uint32_t>(id) - 1u < count_ - 1u; }
   // The slot of an index below count() (0 included); never allocates.
   const TreeSlot& Read(uint32_t index) const {
-    if (index >= frontSlots_) return InPage(pages_, pageCount_, index);
+    if (RODAROVE_UNLIKELY(index >= frontSlots_)) return InPage(pages_, pageCount_, index);
     return front_[index];
   }
   // The slot of a node, of an ID that a link names, or of one that
@@ -101,42 +109,38 @@ class SlotStore {
   void Clear();
 
   // The store as a query that makes no edit sees it, in few enough words to
-  // stay in registers through a walk: one test finds the slots of the front.
+  // stay in registers through a walk: one test finds the nodes of the front.
   class View {
    public:
     explicit View(const SlotStore& s)
-        : front_(s.front_),
-          pages_(s.pages_),
-          pageCount_(s.pageCount_),
-          count_(s.count_),
-          frontIds_(s.frontSlots_ < s.count_ ? s.frontSlots_ : s.count_),
-          frontNodes_(frontIds_ != 0 ? frontIds_ - 1 : 0) {}
+        : store_(&s),
+          front_(s.front_),
+          frontNodes_(FrontNodes(s)) {}
     // The slot of node `id`, or null when id is out of range or not a node.
     const TreeSlot* FindNode(int32_t id) const {
       const uint32_t index = static_cast<uint32_t>(id);
       const TreeSlot* slot;
-      if (index - 1u < frontNodes_) {
-        slot = &front_[index];
-      } else if (index - 1u < count_ - 1u) {
-        slot = &InPage(pages_, pageCount_, index);
+      if (RODAROVE_UNLIKELY(index - 1u >= frontNodes_)) {
+        if (!store_->InRange(id)) return nullptr;
+        slot = &store_->Read(index);
       } else {
-        return nullptr;
+        slot = &front_[index];
       }
       return slot->used ? slot : nullptr;
     }
     // The slot of an index below the count (0 included).
-    const TreeSlot& Read(uint32_t index) const {
-      if (index < frontIds_) return front_[index];
-      return InPage(pages_, pageCount_, index);
-    }
+    const TreeSlot& Read(uint32_t index) const { return store_->Read(index); }
 
    private:
+    // How many IDs from 1 up are in range and in the front.
+    static uint32_t FrontNodes(const SlotStore& s) {
+      const size_t ids = s.frontSlots_ < s.count_ ? s.frontSlots_ : s.count_;
+      return ids != 0 ? static_cast<uint32_t>(ids) - 1 : 0;
+    }
+
+    const SlotStore* store_;
     const TreeSlot* front_;
-    const TreeSlot* const* pages_;
-    uint32_t pageCount_;
-    uint32_t count_;
-    uint32_t frontIds_;    // the IDs below it lie in the front
-    uint32_t frontNodes_;  // how many of them can be nodes (not 0)
+    uint32_t frontNodes_;
   };
 
  private:
@@ -169,7 +173,9 @@ class SlotStore {
   void FreeAll();
 
   TreeSlot* front_ = nullptr;
-  uint32_t frontSlots_ = 0;  // 0, or kPageSlots << k
+  // 0, or kPageSlots << k. Of a type that the int32_t links written into
+  // slots cannot alias, so that an edit need not read it again after each.
+  size_t frontSlots_ = 0;
   uint32_t count_ = kSlotStep;
   const TreeSlot** pages_ = nullptr;  // pageCount_ entries; null without memory
   uint32_t pageCount_ = 0;
