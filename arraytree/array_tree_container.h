@@ -116,7 +116,7 @@ class ArrayTreeContainer final : public ComponentBase<kArrayTreeComponentId> {
   // when it cannot be had, the count goes back to `countBefore` and the
   // edit refuses.
   bool PrepareSlots(int32_t a, int32_t b, uint32_t countBefore) {
-    if (store_.Prepare(a) && store_.Prepare(b)) return true;
+    if (store_.Prepare(a, nodeCount_ + 1) && store_.Prepare(b, nodeCount_ + 1)) return true;
     store_.UndoGrowth(countBefore);
     return false;
   }
@@ -152,10 +152,11 @@ class ArrayTreeContainer final : public ComponentBase<kArrayTreeComponentId> {
   // True when the parent links of nodes lead from `from` to `to`, the first
   // ID that is not a node.
   bool ClimbReaches(int32_t from, int32_t to) const;
-  // Resets the slot of `id` to a node without links. Children it still
-  // listed will be listed nowhere but keep naming id, which its
-  // lostChildren mark keeps in mind.
+  // Resets the slot of `id`, not a node, to a node without links.
+  // Children it still listed will be listed nowhere but keep naming id,
+  // which its lostChildren mark keeps in mind.
   TreeSlot& Refill(int32_t id) {
+    ++nodeCount_;
     TreeSlot& slot = Edit(id);
     const bool lost = slot.lostChildren || slot.firstChild != 0;
     slot = TreeSlot{};
@@ -202,6 +203,7 @@ class ArrayTreeContainer final : public ComponentBase<kArrayTreeComponentId> {
   int32_t CollectPairs(int32_t x0, NodePair* pairs, int32_t capacity);
 
   SlotStore store_;
+  uint32_t nodeCount_ = 0;  // slots with `used` set
   // The branches the walks have still to take.
   WalkStack<WalkBranch<int32_t>, 64> rows_;
 };

@@ -34,6 +34,7 @@ int32_t ArrayTreeContainer::SetRoot(int32_t id) {
 
 int32_t ArrayTreeContainer::Clear() {
   store_.Clear();
+  nodeCount_ = 0;
   hasRoot_ = 0;
   rows_.Release();
   return 1;
@@ -60,6 +61,22 @@ bool ArrayTreeContainer::AcceptsChild(int32_t newId, int32_t parentId) {
   // The parent need only be in range; it need not be a node.
   if (static_cast<uint32_t>(parentId) >= store_.count()) return false;
   return !SlotOf(newId).used && parentId != newId && !WouldCloseCycle(newId, parentId);
+}
+
+// The parent keeps its first (or last) child unless that was refId.
+inline int32_t ArrayTreeContainer::LinkBeside(int32_t newId, int32_t parentId, int32_t refId,
+                                              bool after, uint32_t countBefore) {
+  // The parent and the reference are nodes, and so have memory.
+  if (!PrepareSlots(newId, newId, countBefore)) return 0;
+  const TreeSlot& ref = SlotOf(refId);
+  const int32_t a = after ? refId : ref.prevSibling;
+  const int32_t b = after ? ref.nextSibling : refId;
+  Refill(newId).parent = parentId;
+  Splice(a, newId, b);
+  TreeSlot& parent = Edit(parentId);
+  if (after && parent.lastChild == refId) parent.lastChild = newId;
+  if (!after && parent.firstChild == refId) parent.firstChild = newId;
+  return 1;
 }
 
 // A refusal leaves nothing behind but the grown count: the new slot is
@@ -103,21 +120,6 @@ bool ArrayTreeContainer::AcceptsInsertBeside(int32_t newId, int32_t parentId, in
   return !SlotOf(newId).used && parentId != newId && !WouldCloseCycle(newId, parentId);
 }
 
-// The parent keeps its first (or last) child unless that was refId.
-int32_t ArrayTreeContainer::LinkBeside(int32_t newId, int32_t parentId, int32_t refId,
-                                       bool after, uint32_t countBefore) {
-  // The parent and the reference are nodes, and so have memory.
-  if (!PrepareSlots(newId, newId, countBefore)) return 0;
-  const TreeSlot& ref = SlotOf(refId);
-  const int32_t a = after ? refId : ref.prevSibling;
-  const int32_t b = after ? ref.nextSibling : refId;
-  Refill(newId).parent = parentId;
-  Splice(a, newId, b);
-  TreeSlot& parent = Edit(parentId);
-  if (after && parent.lastChild == refId) parent.lastChild = newId;
-  if (!after && parent.firstChild == refId) parent.firstChild = newId;
-  return 1;
-}
 
 int32_t ArrayTreeContainer::InsertAfter(int32_t newId, int32_t parentId, int32_t refId) {
   const uint32_t countBefore = store_.count();
@@ -145,6 +147,7 @@ int32_t ArrayTreeContainer::RemoveNode(int32_t id) {
   }
   // The links stay: children keep naming id as their parent.
   slot.used = false;
+  --nodeCount_;
   if (id == rootId_) hasRoot_ = 0;
   return 1;
 }

@@ -11,17 +11,6 @@ namespace {
 constexpr uint32_t kMaxPages =
     (SlotStore::kMaxSlotCount + SlotStore::kPageSlots - 1) / SlotStore::kPageSlots;
 
-// The range of page p >= 1: r with 2^r <= p < 2^(r+1). (Page 0 only ever
-// has memory of its own when the front could not be had.)
-int RangeOf(uint32_t page) {
-  int r = 0;
-  while (page > 1) {
-    page >>= 1;
-    ++r;
-  }
-  return r;
-}
-
 }  // namespace
 
 const TreeSlot SlotStore::kZeroPage[SlotStore::kPageSlots] = {};
@@ -58,11 +47,9 @@ bool SlotStore::Reserve(uint32_t pages) {
   return true;
 }
 
-bool SlotStore::FrontShouldGrow(uint32_t more) const {
-  const uint32_t frontPages = static_cast<uint32_t>(frontSlots_ >> kPageShift);
-  if (frontPages == 0) return false;
-  const int range = RangeOf(frontPages);
-  return range < kRanges && ownedInRange_[range] + more >= std::max(1u, frontPages / 4);
+bool SlotStore::FrontMayGrow(uint32_t nodes) const {
+  const size_t doubled = frontSlots_ == 0 ? kPageSlots : frontSlots_ * 2;
+  return doubled / 8 <= nodes;
 }
 
 bool SlotStore::GrowFront() {
@@ -87,7 +74,6 @@ bool SlotStore::GrowFront() {
     delete[] const_cast<TreeSlot*>(pages_[page]);
     pages_[page] = nullptr;
     owned_[k] = owned_[--ownedCount_];
-    if (page != 0) --ownedInRange_[RangeOf(page)];
   }
   delete[] front_;
   front_ = fresh;
@@ -95,16 +81,14 @@ bool SlotStore::GrowFront() {
   return true;
 }
 
-bool SlotStore::TakeMemory(uint32_t index) {
+bool SlotStore::TakeMemory(uint32_t index, uint32_t nodes) {
   const uint32_t page = index >> kPageShift;
-  // Page 0 starts the front; a page of the range above the front that
-  // completes its quarter grows the front instead of taking memory alone.
-  const bool front = page == 0 || (page < 2 * (frontSlots_ >> kPageShift) && FrontShouldGrow(1));
-  if (front && GrowFront()) {
-    while (FrontShouldGrow(0) && GrowFront()) {
-    }
-    return true;
+  // The front grows over the page when the nodes allow (page 0 always
+  // starts it), taking in the pages on its way.
+  while (index >= frontSlots_ && (frontSlots_ == 0 ? page == 0 : FrontMayGrow(nodes))) {
+    if (!GrowFront()) break;
   }
+  if (index < frontSlots_) return true;
   if (!Reserve(page + 1)) return false;
   TreeSlot* fresh = new (std::nothrow) TreeSlot[kPageSlots]();
   if (fresh == nullptr) return false;
@@ -112,7 +96,6 @@ bool SlotStore::TakeMemory(uint32_t index) {
   // Each page is listed once between clears, and the list has an entry
   // for every page of the directory.
   owned_[ownedCount_++] = page;
-  if (page != 0) ++ownedInRange_[RangeOf(page)];
   return true;
 }
 
@@ -123,7 +106,6 @@ void SlotStore::FreeAll() {
     pages_[page] = nullptr;
   }
   ownedCount_ = 0;
-  std::fill(ownedInRange_, ownedInRange_ + kRanges, 0u);
   delete[] front_;
   front_ = nullptr;
   frontSlots_ = 0;

@@ -12,10 +12,11 @@
 //    page, names it. A page without memory reads as the one shared page of
 //    zeros, in read-only memory, chosen without a branch. So a far ID costs
 //    one page and the directory up to it.
-// The front doubles over the range of pages just above it (pages 2^k to
-// 2^(k+1) - 1) once a quarter of that range has memory, taking those pages
-// in, so that rising IDs end up in the front at amortised constant cost
-// while its size stays within a few times the pages written.
+// When a slot beyond the front needs memory, the front doubles until it
+// holds the slot, taking in the pages on its way, as long as the tree has a
+// node for every 8 slots of the doubled front: rising IDs go to the front
+// at amortised constant cost, and its size stays within 8 slots per node
+// however a host spreads its IDs.
 //
 // Slot 0 is never written, so it reads as zeros in every store: a query may
 // read it in place of an ID out of range without testing which. Every
@@ -98,12 +99,13 @@ class SlotStore {
   // when it refuses for want of memory after all.
   void UndoGrowth(uint32_t count) { count_ = count; }
   // Gives the slot of `id` (< count()) memory of its own, all zero, unless
-  // it has some: false when that cannot be had.
-  bool Prepare(int32_t id) {
+  // it has some, for a tree that will have `nodes` nodes: false when that
+  // cannot be had.
+  bool Prepare(int32_t id, uint32_t nodes) {
     const uint32_t index = static_cast<uint32_t>(id);
     if (index < frontSlots_) return true;
     const uint32_t page = index >> kPageShift;
-    return (page < pageCount_ && pages_[page] != nullptr) || TakeMemory(index);
+    return (page < pageCount_ && pages_[page] != nullptr) || TakeMemory(index, nodes);
   }
   // Every slot zero again and all memory given back; count() stays.
   void Clear();
@@ -144,8 +146,6 @@ class SlotStore {
   };
 
  private:
-  // Page ranges: range r holds pages 2^r to 2^(r+1) - 1.
-  static constexpr int kRanges = 18;
   // What every page reads as until it is written: constant, so it lies in
   // read-only memory and a stray write faults instead of reaching every
   // store.
@@ -160,13 +160,12 @@ class SlotStore {
   }
 
   // The slow path of Prepare.
-  bool TakeMemory(uint32_t index);
+  bool TakeMemory(uint32_t index, uint32_t nodes);
   // Doubles the front (or makes its first page), taking in the pages of
   // the range it comes to cover: false when the memory cannot be had.
   bool GrowFront();
-  // Whether a quarter of the range above the front has memory, counting
-  // `more` pages about to have it.
-  bool FrontShouldGrow(uint32_t more) const;
+  // Whether the doubled front would hold at most 8 slots per node.
+  bool FrontMayGrow(uint32_t nodes) const;
   // Makes the directory cover `pages` pages. It and the list of pages with
   // memory of their own share one block of pageCount_ entries each.
   bool Reserve(uint32_t pages);
@@ -181,7 +180,6 @@ class SlotStore {
   uint32_t pageCount_ = 0;
   uint32_t* owned_ = nullptr;  // page numbers with memory of their own
   uint32_t ownedCount_ = 0;
-  uint32_t ownedInRange_[kRanges] = {};  // pages of owned_ by range
   bool ok_ = false;
 };
 

@@ -184,6 +184,29 @@ TEST(ArrayTreeMemory, ASmallerGrowthIsTriedWhenTheGeometricOneFails) {
   EXPECT_EQ(cleared, 1);
 }
 
+// Slots first given pages of their own (few nodes, IDs beyond the front)
+// are taken into the front once there are nodes enough, links and all,
+// and their pages given back.
+TEST(ArrayTreeMemory, PagesAreTakenIntoTheFront) {
+  Tree tree;
+  ASSERT_NE(tree.object, nullptr);
+  ArraySlotTree& t = tree.t;
+  ASSERT_EQ(t.SetRoot(1), 1);
+  ASSERT_EQ(t.AppendChild(1500, 1), 1);
+  ASSERT_EQ(t.AppendChild(3000, 1500), 1);
+  ASSERT_EQ(t.AppendChild(5000, 3000), 1);
+  const size_t paged = rodarove_test::LiveBlocks();
+  for (int32_t id = 2; id <= 700; ++id) ASSERT_EQ(t.AppendChild(id, 1), 1);
+  // The front doubles twice, over 1500's and 3000's pages, not to 6000's.
+  ASSERT_EQ(t.AppendChild(6000, 5000), 1);
+  EXPECT_EQ(rodarove_test::LiveBlocks(), paged - 1) << "two pages given back, one taken";
+  EXPECT_EQ(t.ListAll(kSlotGetPathToRoot, 6000), (std::vector<int32_t>{6000, 5000, 3000, 1500, 1}));
+  EXPECT_EQ(t.Descendants(1500).size(), 3u);
+  int32_t out = 0;
+  EXPECT_EQ(t.GetNextSibling(1500, &out), 1);
+  EXPECT_EQ(out, 2);
+}
+
 rodarove_test::TreeSlots NewWideTree() {
   rodarove_test::TreeSlots t(rodarove::CreateArrayTreeContainer());
   if (t.object() != nullptr) rodarove_test::BuildWideTree(t);
