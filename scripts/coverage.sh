@@ -40,7 +40,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 . scripts/setup.sh
 if [ -z "${RODAROVE_SETUP_DONE:-}" ]; then
-  rodarove_setup build test fuzz || exit 1
+  rodarove_setup build test fuzz >&2 || exit 1
 fi
 
 dir=build/coverage

