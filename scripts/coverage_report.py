@@ -48,7 +48,7 @@ class FileCoverage:
         return " ".join(text.split())
 
     def line_text(self, line):
-        return self.source[line - 1].strip()
+        return " ".join(self.source[line - 1].split())
 
 
 def line_counts(segments):
@@ -106,7 +106,7 @@ def load(export_path, root):
 class Exception_:
     def __init__(self, path, kind, text, where, number):
         self.path = path
-        self.kind = kind  # "line", "true" or "false"
+        self.kind = kind  # "line", "block", "true" or "false"
         self.text = text
         self.where = where  # the line a branch is on, or None
         self.number = number  # line in the exceptions file
@@ -119,10 +119,12 @@ class Exception_:
 
 def read_exceptions(path):
     """Entries: a file's path on a line of its own, then indented items
-    `line: TEXT`, `true: CONDITION` or `false: CONDITION` (optionally
-    `CONDITION | LINE TEXT`) of that file, then `why: REASON`, which may
-    continue on further indented lines and covers every item since the
-    last reason, whichever file it is of. # starts a comment line."""
+    `line: TEXT`, `block: TEXT` (the lines of the block that TEXT's line
+    opens, up to its closing brace), `true: CONDITION` or
+    `false: CONDITION` (optionally `CONDITION | LINE TEXT`) of that file,
+    then `why: REASON`, which may continue on further indented lines and
+    covers every item since the last reason, whichever file it is of. #
+    starts a comment line."""
     entries, errors = [], []
     current, pending, explained = None, [], []
     with open(path) as f:
@@ -137,11 +139,11 @@ def read_exceptions(path):
             text = text.strip()
             if current is None:
                 errors.append("%s:%d: an item before any file" % (path, number))
-            elif colon and kind in ("line", "true", "false"):
+            elif colon and kind in ("line", "block", "true", "false"):
                 if not text:
                     errors.append("%s:%d: an empty item" % (path, number))
                 where = None
-                if kind != "line" and " | " in text:
+                if kind in ("true", "false") and " | " in text:
                     text, _, where = text.partition(" | ")
                     where = where.strip()
                 pending.append(Exception_(current, kind, " ".join(text.split()), where, number))
@@ -157,29 +159,54 @@ def read_exceptions(path):
                 for e in explained:  # a reason's further lines
                     e.reason += " " + item
             else:
-                errors.append("%s:%d: expected line:, true:, false: or why:" % (path, number))
+                errors.append("%s:%d: expected line:, block:, true:, false: or why:" % (path, number))
     if pending:
         errors.append("%s:%d: items without a reason (why:)" % (path, pending[0].number))
     return entries, errors
 
 
+def block_end(fc, line):
+    """The line that closes the brace opened last on `line`, or None."""
+    depth = 0
+    for n in range(line, len(fc.source) + 1):
+        text = fc.source[n - 1].split("//")[0]
+        if n == line:
+            start = text.rfind("{")
+            if start < 0:
+                return None
+            text = text[start:]
+        for c in text:
+            depth += (c == "{") - (c == "}")
+            if depth == 0:
+                return n
+    return None
+
+
 def match(entry, files):
-    """(covered set additions, problem): the uncovered items the exception
+    """(keys, problem): the uncovered lines or branch outcomes the exception
     names, or why it names nothing."""
     fc = files.get(entry.path)
     if fc is None:
         return None, "no such file of the module"
-    if entry.kind == "line":
+    if entry.kind in ("line", "block"):
         found = [n for n in range(1, len(fc.source) + 1) if fc.line_text(n) == entry.text]
         if len(found) != 1:
             return None, ("matches no line" if not found else
                           "matches %d lines: give more of the line or a comment" % len(found))
         line = found[0]
+        if entry.kind == "block":
+            end = block_end(fc, line)
+            if end is None:
+                return None, "line %d opens no block" % line
+            lines = [n for n in range(line + 1, end + 1) if fc.lines.get(n) == 0]
+            if not lines:
+                return None, "the block after line %d is covered now" % line
+            return [(entry.path, "line", n) for n in lines], None
         if line not in fc.lines:
             return None, "line %d is not code" % line
         if fc.lines[line] > 0:
             return None, "line %d is covered now" % line
-        return ("line", line), None
+        return [(entry.path, "line", line)], None
     side = 0 if entry.kind == "true" else 1
     found = [k for k in fc.branches if fc.condition(k) == entry.text and
              (entry.where is None or fc.line_text(k[0]) == entry.where)]
@@ -189,7 +216,7 @@ def match(entry, files):
     key = found[0]
     if fc.branches[key][side] > 0:
         return None, "taken now (line %d)" % key[0]
-    return ("branch", key, side), None
+    return [(entry.path, "branch", key, side)], None
 
 
 def percent(part, whole):
@@ -218,7 +245,7 @@ def main(argv):
             problems.append("%s (%s:%d): %s" % (e.describe(), os.path.basename(exceptions_path),
                                                  e.number, problem))
         else:
-            excepted.add((e.path,) + found)
+            excepted.update(found)
 
     if len(argv) == 5:
         return print_uncovered(files, excepted)
