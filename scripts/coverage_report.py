@@ -103,7 +103,7 @@ def load(export_path, root):
     return files
 
 
-class Exception_:
+class Entry:
     def __init__(self, path, kind, text, where, number):
         self.path = path
         self.kind = kind  # "line", "block", "true" or "false"
@@ -146,7 +146,7 @@ def read_exceptions(path):
                 if kind in ("true", "false") and " | " in text:
                     text, _, where = text.partition(" | ")
                     where = where.strip()
-                pending.append(Exception_(current, kind, " ".join(text.split()), where, number))
+                pending.append(Entry(current, kind, " ".join(text.split()), where, number))
                 explained = []
             elif colon and kind == "why":
                 if not pending or not text:
@@ -314,13 +314,17 @@ def print_uncovered(files, excepted):
                 note = "  # line %d%s\n" % (line, ", not unique: add to it" if texts[text] > 1 else "")
                 items.append((line, "%s  line: %s" % (note, text)))
         conditions = collections.Counter(fc.condition(k) for k in fc.branches)
+        placed = collections.Counter((fc.condition(k), fc.line_text(k[0])) for k in fc.branches)
         for key in sorted(fc.branches):
             for side, name in ((0, "true"), (1, "false")):
                 if fc.branches[key][side] == 0 and (path, "branch", key, side) not in excepted:
                     text = fc.condition(key)
+                    note = ""
                     if conditions[text] > 1:
                         text += " | " + fc.line_text(key[0])
-                    items.append((key[0], "  # line %d\n  %s: %s" % (key[0], name, text)))
+                        if placed[(fc.condition(key), fc.line_text(key[0]))] > 1:
+                            note = ", not unique: add to the line"
+                    items.append((key[0], "  # line %d%s\n  %s: %s" % (key[0], note, name, text)))
         if items:
             print(path)
             for _, item in sorted(items):
