@@ -323,7 +323,7 @@ int32_t MapTreeContainer::WalkPairsByLinks(Key top, NodePair* pairs, int32_t cap
     }
   };
   const Key first = t.At(top).first;
-  if (first == top) return 0;  // (the walk by stack answers for a leaf)
+  if (first == top) return 0;
   for (Key n = emitRow(first);;) {
     const Key child = t.At(n).first;
     if (child != n) {

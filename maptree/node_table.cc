@@ -186,7 +186,7 @@ bool NodeTable::Rebuild(size_t homes, uint32_t multiplier) {
     if (best.buckets == nullptr || probe < best.probe) {
       ::operator delete(best.buckets);
       best = Built{fresh, homes, size, multiplier, probe};
-    } else {  // no better than the best so far
+    } else {
       ::operator delete(fresh);
     }
     if (count_ < kCrowdedFrom || best.probe <= kCrowdedMean * count_ ||

@@ -48,6 +48,7 @@ jobs=${RODAROVE_JOBS:-2}
 profiles=$dir/profiles
 merged=$dir/coverage.profdata
 export_file=$dir/coverage.json
+show_file=$dir/coverage.show.txt
 started=$SECONDS
 status=0
 
@@ -67,7 +68,7 @@ if [ -n "$run" ]; then
   fi
   built=$SECONDS
   echo "== coverage: running tests"
-  rm -rf "$profiles" "$merged" "$export_file"
+  rm -rf "$profiles" "$merged" "$export_file" "$show_file"
   mkdir -p "$profiles"
   # One file per process and instrumented binary (%p, %m), whose counters
   # are the file itself (%c): a process killed or ending in a library's
@@ -97,12 +98,16 @@ if [ ! -f "$merged" ]; then
   while IFS= read -r f; do
     readelf -S "$f" 2>/dev/null | grep -q __llvm_covmap && objects+=(-object "$f")
   done < <(find "$dir" -path "$profiles" -prune -o -type f \( -perm -u+x -o -name '*.so*' \) -print)
-  llvm-cov-14 export -format=text -skip-functions -instr-profile "$merged" "${objects[@]}" \
-    >"$export_file" || { echo "== coverage: llvm-cov FAILED"; exit 1; }
+  if ! llvm-cov-14 export -format=text -skip-functions -instr-profile "$merged" "${objects[@]}" \
+         >"$export_file" ||
+     ! llvm-cov-14 show -show-branches=count -instr-profile "$merged" "${objects[@]}" \
+         >"$show_file"; then
+    rm -f "$merged"; echo "== coverage: llvm-cov FAILED"; exit 1
+  fi
 fi
 
-python3 scripts/coverage_report.py "$export_file" . tests/coverage_exceptions.txt $uncovered ||
-  status=1
+python3 scripts/coverage_report.py "$export_file" "$show_file" . tests/coverage_exceptions.txt \
+  $uncovered || status=1
 if [ -n "$run" ]; then
   echo "== coverage: $((SECONDS - started)) s ($((built - started)) s to build," \
        "$((tested - built)) s to test)"

@@ -1,7 +1,11 @@
 #!/usr/bin/env python3
 """The module's line and branch coverage, from llvm-cov's JSON export.
 
-  coverage_report.py EXPORT.json SOURCE_ROOT EXCEPTIONS [--uncovered]
+  coverage_report.py EXPORT.json SHOW.txt SOURCE_ROOT EXCEPTIONS [--uncovered]
+
+EXPORT.json is llvm-cov's export of the counts, SHOW.txt its line view with
+branches (show -show-branches=count), which alone tells the conditions that
+the compiler folded (a template's constant, say): those do not count.
 
 Prints the coverage of every file of the module's folders, each folder's
 and the whole module's, and checks it: every line covered and at least
@@ -77,9 +81,27 @@ def line_counts(segments):
     return counts
 
 
-def load(export_path, root):
+def folded_conditions(show_path, root):
+    """{(path, line, column)} of the conditions llvm-cov's view calls
+    folded: constant, with no outcome to take."""
+    folded = set()
+    path = None
+    with open(show_path) as f:
+        for text in f:
+            if text.startswith("/") and text.rstrip().endswith(":"):
+                path = os.path.relpath(os.path.realpath(text.rstrip()[:-1]), root)
+                continue
+            at = text.find("Branch (")
+            if at >= 0 and "[Folded - Ignored]" in text:
+                line, col = text[at + 8:text.index(")", at)].split(":")
+                folded.add((path, int(line), int(col)))
+    return folded
+
+
+def load(export_path, show_path, root):
     with open(export_path) as f:
         data = json.load(f)
+    folded = folded_conditions(show_path, root)
     files = {}
     for entry in data["data"][0]["files"]:
         # The layers' include paths are links into the source tree.
@@ -96,6 +118,8 @@ def load(export_path, root):
         for expansion in entry.get("expansions", []):
             branches += expansion.get("branches", [])
         for b in branches:
+            if (path, b[0], b[1]) in folded:
+                continue
             key = tuple(b[0:4])
             taken = fc.branches.setdefault(key, [0, 0])
             taken[0] += b[4]
@@ -104,17 +128,19 @@ def load(export_path, root):
 
 
 class Entry:
-    def __init__(self, path, kind, text, where, number):
+    def __init__(self, path, kind, text, where, anchor, number):
         self.path = path
         self.kind = kind  # "line", "block", "true" or "false"
         self.text = text
         self.where = where  # the line a branch is on, or None
+        self.anchor = anchor  # the first match after this line, or None
         self.number = number  # line in the exceptions file
         self.reason = ""
 
     def describe(self):
         where = " | " + self.where if self.where else ""
-        return "%s: %s: %s%s" % (self.path, self.kind, self.text, where)
+        anchor = " @ " + self.anchor if self.anchor else ""
+        return "%s: %s: %s%s%s" % (self.path, self.kind, self.text, where, anchor)
 
 
 def read_exceptions(path):
@@ -122,9 +148,10 @@ def read_exceptions(path):
     `line: TEXT`, `block: TEXT` (the lines of the block that TEXT's line
     opens, up to its closing brace), `true: CONDITION` or
     `false: CONDITION` (optionally `CONDITION | LINE TEXT`) of that file,
-    then `why: REASON`, which may continue on further indented lines and
-    covers every item since the last reason, whichever file it is of. #
-    starts a comment line."""
+    any of them optionally followed by ` @ ANCHOR` (the first match after
+    the line ANCHOR), then `why: REASON`, which may continue on further
+    indented lines and covers every item since the last reason, whichever
+    file it is of. # starts a comment line."""
     entries, errors = [], []
     current, pending, explained = None, [], []
     with open(path) as f:
@@ -142,11 +169,14 @@ def read_exceptions(path):
             elif colon and kind in ("line", "block", "true", "false"):
                 if not text:
                     errors.append("%s:%d: an empty item" % (path, number))
-                where = None
+                where = anchor = None
+                if " @ " in text:
+                    text, _, anchor = text.rpartition(" @ ")
+                    anchor = " ".join(anchor.split())
                 if kind in ("true", "false") and " | " in text:
                     text, _, where = text.partition(" | ")
-                    where = where.strip()
-                pending.append(Entry(current, kind, " ".join(text.split()), where, number))
+                    where = " ".join(where.split())
+                pending.append(Entry(current, kind, " ".join(text.split()), where, anchor, number))
                 explained = []
             elif colon and kind == "why":
                 if not pending or not text:
@@ -188,11 +218,20 @@ def match(entry, files):
     fc = files.get(entry.path)
     if fc is None:
         return None, "no such file of the module"
+    after = 0
+    if entry.anchor is not None:
+        anchors = [n for n in range(1, len(fc.source) + 1) if fc.line_text(n) == entry.anchor]
+        if len(anchors) != 1:
+            return None, "the anchor matches %d lines" % len(anchors)
+        after = anchors[0]
     if entry.kind in ("line", "block"):
-        found = [n for n in range(1, len(fc.source) + 1) if fc.line_text(n) == entry.text]
+        found = [n for n in range(after + 1, len(fc.source) + 1) if fc.line_text(n) == entry.text]
+        if entry.anchor is not None:
+            found = found[:1]
         if len(found) != 1:
             return None, ("matches no line" if not found else
-                          "matches %d lines: give more of the line or a comment" % len(found))
+                          "matches %d lines: add ' @ ' and the text of a line before it" %
+                          len(found))
         line = found[0]
         if entry.kind == "block":
             end = block_end(fc, line)
@@ -208,11 +247,14 @@ def match(entry, files):
             return None, "line %d is covered now" % line
         return [(entry.path, "line", line)], None
     side = 0 if entry.kind == "true" else 1
-    found = [k for k in fc.branches if fc.condition(k) == entry.text and
-             (entry.where is None or fc.line_text(k[0]) == entry.where)]
+    found = sorted(k for k in fc.branches if k[0] > after and fc.condition(k) == entry.text and
+                   (entry.where is None or fc.line_text(k[0]) == entry.where))
+    if entry.anchor is not None:
+        found = [k for k in found if k[0] == found[0][0]]
     if len(found) != 1:
         return None, ("matches no condition" if not found else
-                      "matches %d conditions: add ' | ' and the line's text" % len(found))
+                      "matches %d conditions: add ' | ' and the line's text, or ' @ ' and "
+                      "the text of a line before it" % len(found))
     key = found[0]
     if fc.branches[key][side] > 0:
         return None, "taken now (line %d)" % key[0]
@@ -228,12 +270,12 @@ def folder_of(path):
 
 
 def main(argv):
-    if len(argv) not in (4, 5) or (len(argv) == 5 and argv[4] != "--uncovered"):
+    if len(argv) not in (5, 6) or (len(argv) == 6 and argv[5] != "--uncovered"):
         sys.stderr.write(__doc__)
         return 2
-    export_path, root, exceptions_path = argv[1:4]
+    export_path, show_path, root, exceptions_path = argv[1:5]
     root = os.path.realpath(root)
-    files = load(export_path, root)
+    files = load(export_path, show_path, root)
     entries, errors = read_exceptions(exceptions_path)
     if errors:
         sys.stderr.write("\n".join(errors) + "\n")
@@ -247,7 +289,7 @@ def main(argv):
         else:
             excepted.update(found)
 
-    if len(argv) == 5:
+    if len(argv) == 6:
         return print_uncovered(files, excepted)
 
     rows = []
@@ -311,7 +353,8 @@ def print_uncovered(files, excepted):
         for line in sorted(fc.lines):
             if fc.lines[line] == 0 and (path, "line", line) not in excepted:
                 text = fc.line_text(line)
-                note = "  # line %d%s\n" % (line, ", not unique: add to it" if texts[text] > 1 else "")
+                note = "  # line %d%s\n" % (line, ", not unique: add ' @ ' and a line before it"
+                                             if texts[text] > 1 else "")
                 items.append((line, "%s  line: %s" % (note, text)))
         conditions = collections.Counter(fc.condition(k) for k in fc.branches)
         placed = collections.Counter((fc.condition(k), fc.line_text(k[0])) for k in fc.branches)
@@ -323,7 +366,7 @@ def print_uncovered(files, excepted):
                     if conditions[text] > 1:
                         text += " | " + fc.line_text(key[0])
                         if placed[(fc.condition(key), fc.line_text(key[0]))] > 1:
-                            note = ", not unique: add to the line"
+                            note = ", not unique: add ' @ ' and a line before it"
                     items.append((key[0], "  # line %d%s\n  %s: %s" % (key[0], note, name, text)))
         if items:
             print(path)
