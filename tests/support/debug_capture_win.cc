@@ -4,7 +4,10 @@
 // the thread that printed, for every module of the process. The handler
 // copies the text and lets OutputDebugStringA go on as usual. (Under a
 // debugger the debugger takes the exception first and nothing is captured;
-// leak_report_debugger_test is the test that plays the debugger.)
+// leak_report_debugger_test is the test that plays the debugger.) The
+// handler never allocates: an exception cannot leave it, and tests that fail
+// allocations on purpose must not see its own. It appends into the room
+// reserved when the capture starts and drops what does not fit.
 #include <windows.h>
 
 #include <cstring>
@@ -22,6 +25,7 @@ namespace {
 std::mutex g_mutex;
 std::string* g_sink = nullptr;  // the active capture's text; guarded by g_mutex
 PVOID g_handler = nullptr;      // installed once, kept for the process
+constexpr size_t kCaptureRoom = 1 << 16;  // more than any test prints
 
 LONG CALLBACK OnException(EXCEPTION_POINTERS* info) {
   const EXCEPTION_RECORD* r = info->ExceptionRecord;
@@ -35,13 +39,17 @@ LONG CALLBACK OnException(EXCEPTION_POINTERS* info) {
     size_t n = 0;
     while (n < limit && text[n] != '\0') ++n;
     std::lock_guard<std::mutex> lock(g_mutex);
-    if (g_sink != nullptr) g_sink->append(text, n);
+    if (g_sink != nullptr) {
+      const size_t room = g_sink->capacity() - g_sink->size();
+      g_sink->append(text, n < room ? n : room);
+    }
   }
   return EXCEPTION_CONTINUE_SEARCH;
 }
 }  // namespace
 
 DebugCapture::DebugCapture() {
+  text_.reserve(kCaptureRoom);
   std::lock_guard<std::mutex> lock(g_mutex);
   if (g_handler == nullptr) g_handler = ::AddVectoredExceptionHandler(1, OnException);
   g_sink = &text_;
