@@ -17,10 +17,6 @@ const TreeSlot SlotStore::kZeroPage[SlotStore::kPageSlots] = {};
 
 SlotStore::SlotStore() { ok_ = GrowFront(); }
 
-const TreeSlot& SlotStore::ReadPage(uint32_t index) const {
-  return InPage(pages_, pageCount_, index);
-}
-
 TreeSlot* SlotStore::PageSlot(uint32_t index) {
   // Pages with memory of their own were allocated writable.
   return const_cast<TreeSlot*>(&InPage(pages_, pageCount_, index));

@@ -74,10 +74,10 @@ class SlotStore {
 
   // 1 <= id < count(), without a branch.
   bool InRange(int32_t id) const { return static_cast<uint32_t>(id) - 1u < count_ - 1u; }
-  // The slot of an index below count() (0 included); never allocates. The
-  // front is one test away; the directory is out of line.
+  // The slot of an index below count() (0 included); never allocates.
+  // Inline throughout, so that a lookup makes no call.
   const TreeSlot& Read(uint32_t index) const {
-    if (RODAROVE_UNLIKELY(index >= frontSlots_)) return ReadPage(index);
+    if (RODAROVE_UNLIKELY(index >= frontSlots_)) return InPage(pages_, pageCount_, index);
     return front_[index];
   }
   // The slot of an index below count(), for an edit: writable when it is
@@ -173,8 +173,7 @@ class SlotStore {
     return (memory != nullptr ? memory : kZeroPage)[index & (kPageSlots - 1)];
   }
 
-  // Read and Slot beyond the front.
-  const TreeSlot& ReadPage(uint32_t index) const;
+  // Slot beyond the front, out of line: the edits' fast paths stay small.
   TreeSlot* PageSlot(uint32_t index);
   // The slow path of Prepare.
   bool TakeMemory(uint32_t index, uint32_t nodes);
