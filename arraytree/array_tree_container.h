@@ -204,8 +204,11 @@ class ArrayTreeContainer final : public ComponentBase<kArrayTreeComponentId> {
   void Attach(int32_t id, TreeSlot* node, int32_t p, int32_t a, int32_t b);
   // The four moves: id as first or last child of destId, or before or
   // after it.
+  // Written once, made for each place: a host that mixes them pays no
+  // branch on the place.
   enum class MovePlace { kFirstChild, kLastChild, kBefore, kAfter };
-  int32_t MoveNode(int32_t id, int32_t destId, MovePlace place);
+  template <MovePlace kPlace>
+  int32_t MoveNode(int32_t id, int32_t destId);
 
   // ---- queries (array_tree_queries.cc)
   // Which IDs a single-link lookup answers -1 for.

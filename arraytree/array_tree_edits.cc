@@ -170,7 +170,7 @@ int32_t ArrayTreeContainer::RemoveNode(int32_t id) {
 // ---------------------------------------------------------------------------
 // Moves
 
-bool ArrayTreeContainer::IsInSubtree(int32_t dest, int32_t id) const {
+inline bool ArrayTreeContainer::IsInSubtree(int32_t dest, int32_t id) const {
   const SlotStore::View view(store_);
   int32_t cur = dest;
   for (uint32_t steps = 0; steps < store_.count(); ++steps) {
@@ -183,7 +183,7 @@ bool ArrayTreeContainer::IsInSubtree(int32_t dest, int32_t id) const {
   return false;
 }
 
-bool ArrayTreeContainer::CanDetach(int32_t id) const {
+inline bool ArrayTreeContainer::CanDetach(int32_t id) const {
   const TreeSlot* slot = FindSlot(id);
   if (slot == nullptr) return false;
   if (hasRoot_ != 0 && id == rootId_) return false;
@@ -193,7 +193,7 @@ bool ArrayTreeContainer::CanDetach(int32_t id) const {
 
 // A node without previous sibling hands the parent's first child to its
 // next one, whatever the parent listed first.
-void ArrayTreeContainer::DetachNode(int32_t id, const TreeSlot& node) {
+inline void ArrayTreeContainer::DetachNode(int32_t id, const TreeSlot& node) {
   const int32_t p = node.parent;
   const int32_t a = node.prevSibling;
   const int32_t b = node.nextSibling;
@@ -203,7 +203,7 @@ void ArrayTreeContainer::DetachNode(int32_t id, const TreeSlot& node) {
   if (parent->lastChild == id) parent->lastChild = a != 0 ? a : b;
 }
 
-void ArrayTreeContainer::Attach(int32_t id, TreeSlot* node, int32_t p, int32_t a, int32_t b) {
+inline void ArrayTreeContainer::Attach(int32_t id, TreeSlot* node, int32_t p, int32_t a, int32_t b) {
   node->parent = p;
   Splice(a, id, node, b);
   TreeSlot* const parent = Slot(p);
@@ -217,9 +217,10 @@ void ArrayTreeContainer::Attach(int32_t id, TreeSlot* node, int32_t p, int32_t a
 // a destination inside the moved subtree, the node itself included. The
 // place beside the destination is read after the node is detached.
 
-int32_t ArrayTreeContainer::MoveNode(int32_t id, int32_t destId, MovePlace place) {
+template <ArrayTreeContainer::MovePlace kPlace>
+int32_t ArrayTreeContainer::MoveNode(int32_t id, int32_t destId) {
   if (!CanDetach(id)) return 0;
-  const bool beside = place == MovePlace::kBefore || place == MovePlace::kAfter;
+  constexpr bool beside = kPlace == MovePlace::kBefore || kPlace == MovePlace::kAfter;
   int32_t p = destId;
   if (beside ? GetParent(destId, &p) != 1 : FindSlot(destId) == nullptr) return 0;
   if (IsInSubtree(destId, id)) return 0;
@@ -227,7 +228,7 @@ int32_t ArrayTreeContainer::MoveNode(int32_t id, int32_t destId, MovePlace place
   TreeSlot* const node = Slot(id);
   const TreeSlot* const dest = Slot(destId);
   DetachNode(id, *node);
-  switch (place) {
+  switch (kPlace) {
     case MovePlace::kFirstChild: Attach(id, node, destId, 0, dest->firstChild); break;
     case MovePlace::kLastChild: Attach(id, node, destId, dest->lastChild, 0); break;
     case MovePlace::kBefore: Attach(id, node, p, dest->prevSibling, destId); break;
@@ -237,19 +238,19 @@ int32_t ArrayTreeContainer::MoveNode(int32_t id, int32_t destId, MovePlace place
 }
 
 int32_t ArrayTreeContainer::MoveToFirstChild(int32_t id, int32_t newParentId) {
-  return MoveNode(id, newParentId, MovePlace::kFirstChild);
+  return MoveNode<MovePlace::kFirstChild>(id, newParentId);
 }
 
 int32_t ArrayTreeContainer::MoveToLastChild(int32_t id, int32_t newParentId) {
-  return MoveNode(id, newParentId, MovePlace::kLastChild);
+  return MoveNode<MovePlace::kLastChild>(id, newParentId);
 }
 
 int32_t ArrayTreeContainer::MoveBefore(int32_t id, int32_t refId) {
-  return MoveNode(id, refId, MovePlace::kBefore);
+  return MoveNode<MovePlace::kBefore>(id, refId);
 }
 
 int32_t ArrayTreeContainer::MoveAfter(int32_t id, int32_t refId) {
-  return MoveNode(id, refId, MovePlace::kAfter);
+  return MoveNode<MovePlace::kAfter>(id, refId);
 }
 
 }  // namespace rodarove
