@@ -107,8 +107,15 @@ class ArrayTreeContainer final : public ComponentBase<kArrayTreeComponentId> {
   }
   // The slot of an ID already tested to be below the count (0 included).
   const TreeSlot& SlotOf(int32_t id) const { return store_.Read(static_cast<uint32_t>(id)); }
-  // The slot of a node or of an ID that a link names, for writing.
-  TreeSlot& Edit(int32_t id) { return store_.Write(id); }
+  // The slot of an ID below the count, for an edit (SlotStore::Slot):
+  // resolved once per record the edit touches, after its memory is taken.
+  TreeSlot* Slot(int32_t id) { return store_.Slot(id); }
+  // Slot, for an edit that knows (kFront) the slot to lie in the front:
+  // then it has memory, and its address takes no test.
+  template <bool kFront>
+  TreeSlot* SlotIn(int32_t id) {
+    return kFront ? store_.FrontSlot(id) : store_.Slot(id);
+  }
   // For an edit that brings in newId: false when it cannot be held.
   bool MakeRoomFor(int32_t newId) { return store_.GrowSlots(newId); }
   // Memory for slots a and b, which an accepted edit is about to write;
@@ -121,78 +128,87 @@ class ArrayTreeContainer final : public ComponentBase<kArrayTreeComponentId> {
   }
 
   // ---- edits (array_tree_edits.cc)
-  // The tests AppendChild and PrependChild share, after growing for newId:
-  // true when newId may become a child of parentId.
-  bool AcceptsChild(int32_t newId, int32_t parentId);
+  // The insertions test newId and the parent, which lie in range, then
+  // link; the part after the tests of IDs is written once for each side of
+  // SlotStore::InFront(newId, parentId), the front (kFront) taking no test
+  // per slot and no memory.
   // AppendChild (last) or PrependChild.
   int32_t AddChild(int32_t newId, int32_t parentId, bool last);
-  // The tests InsertAfter and InsertBefore share, after growing for newId:
-  // true when newId may go beside refId under parentId.
-  bool AcceptsInsertBeside(int32_t newId, int32_t parentId, int32_t refId);
-  // The part of them about the parent and the reference (both in range):
-  // nodes, the reference a child of the parent. Slot 0 is never used, so a
-  // parent or reference of 0 is refused here.
-  bool BesideAccepts(int32_t parentId, int32_t refId) const {
+  template <bool kFront>
+  int32_t AddChildIn(int32_t newId, int32_t parentId, bool last, uint32_t countBefore);
+  // InsertAfter (after) or InsertBefore.
+  int32_t InsertBeside(int32_t newId, int32_t parentId, int32_t refId, bool after);
+  template <bool kFront>
+  int32_t InsertBesideIn(int32_t newId, int32_t parentId, int32_t refId, bool after,
+                         uint32_t countBefore);
+  // The tests of newId every insertion makes: not a node, not the parent,
+  // and not above it. The nodes that name newId as their parent are those
+  // listed under it, and those it lost when its slot was filled anew:
+  // without either, no climb.
+  template <bool kFront>
+  bool AcceptsNew(int32_t newId, int32_t parentId) {
+    const TreeSlot& fresh = *SlotIn<kFront>(newId);
+    return !fresh.used && parentId != newId &&
+           !((fresh.firstChild != 0 || fresh.lostChildren) && ClimbReaches(parentId, newId));
+  }
+  // The tests of the parent and the reference (both in range) when newId
+  // goes beside the reference: nodes, the reference a child of the parent.
+  // Slot 0 is never used, so a parent or reference of 0 is refused here.
+  bool BesideAccepts(const TreeSlot& parent, int32_t parentId, int32_t refId) const {
     const TreeSlot& ref = SlotOf(refId);
-    return SlotOf(parentId).used && ref.used && ref.parent == parentId;
+    return parent.used && ref.used && ref.parent == parentId;
   }
   // Links accepted newId after (or before) refId under parentId, for an
   // edit that read the count as countBefore before it grew.
+  template <bool kFront>
   int32_t LinkBeside(int32_t newId, int32_t parentId, int32_t refId, bool after,
                      uint32_t countBefore);
-  // True when newId (not a node) lies above parentId by the parent links of
-  // nodes, so that linking newId under parentId would close a cycle. The
-  // nodes that name newId as their parent are those listed under it, and
-  // those it lost when its slot was filled anew: without either, no climb.
-  bool WouldCloseCycle(int32_t newId, int32_t parentId) const {
-    const TreeSlot& fresh = SlotOf(newId);
-    return (fresh.firstChild != 0 || fresh.lostChildren) && ClimbReaches(parentId, newId);
-  }
   // True when the parent links of nodes lead from `from` to `to`, the first
   // ID that is not a node.
   bool ClimbReaches(int32_t from, int32_t to) const;
-  // Resets the slot of `id`, not a node, to a node without links.
-  // Children it still listed will be listed nowhere but keep naming id,
+  // Resets `slot`, not a node's, to a node without links, under parentId.
+  // Children it still listed will be listed nowhere but keep naming its ID,
   // which its lostChildren mark keeps in mind.
-  TreeSlot& Refill(int32_t id) {
+  void Refill(TreeSlot* slot, int32_t parentId) {
     ++nodeCount_;
-    TreeSlot& slot = Edit(id);
-    const bool lost = slot.lostChildren || slot.firstChild != 0;
-    slot = TreeSlot{};
-    slot.used = true;
-    slot.lostChildren = lost;
-    return slot;
+    const bool lost = slot->lostChildren || slot->firstChild != 0;
+    *slot = TreeSlot{};
+    slot->used = true;
+    slot->lostChildren = lost;
+    slot->parent = parentId;
   }
-  // The two sibling relinkings, which leave the parent's first and last
-  // child to the caller: Splice puts x between a and b (either may be 0)
-  // and links them back to x; Unsplice links a and b, the neighbours of a
-  // node taken out, to each other.
-  void Splice(int32_t a, int32_t x, int32_t b) {
-    TreeSlot& slot = Edit(x);
-    slot.prevSibling = a;
-    slot.nextSibling = b;
-    if (a != 0) Edit(a).nextSibling = x;
-    if (b != 0) Edit(b).prevSibling = x;
+  // The sibling relinkings, which leave the parent's first and last child
+  // to the caller: Splice puts node x (slot xs) between a and b (either
+  // may be 0) and links them back to x; Unsplice links a and b, the
+  // neighbours of a node taken out, to each other.
+  void Splice(int32_t a, int32_t x, TreeSlot* xs, int32_t b) {
+    xs->prevSibling = a;
+    xs->nextSibling = b;
+    if (a != 0) Slot(a)->nextSibling = x;
+    if (b != 0) Slot(b)->prevSibling = x;
   }
   void Unsplice(int32_t a, int32_t b) {
-    if (a != 0) Edit(a).nextSibling = b;
-    if (b != 0) Edit(b).prevSibling = a;
+    if (a != 0) Slot(a)->nextSibling = b;
+    if (b != 0) Slot(b)->prevSibling = a;
   }
   // True when `dest` is `id` or lies below it by parent links.
   bool IsInSubtree(int32_t dest, int32_t id) const;
   // The checks every move makes before it changes anything: `id` can be
   // detached (a node whose parent is a node) and is not the root.
   bool CanDetach(int32_t id) const;
-  // Takes node `id` out of its parent's child list; its own links stay.
-  // Callers have checked CanDetach.
-  void DetachNode(int32_t id);
-  // Links detached node `id` under p between a and b, ends of the row
-  // when 0.
-  void Attach(int32_t id, int32_t p, int32_t a, int32_t b);
+  // Takes node `id` (slot `node`) out of its parent's child list; its own
+  // links stay. Callers have checked CanDetach.
+  void DetachNode(int32_t id, const TreeSlot& node);
+  // Links detached node `id` (slot `node`) under p between a and b, ends of
+  // the row when 0.
+  void Attach(int32_t id, TreeSlot* node, int32_t p, int32_t a, int32_t b);
   // The four moves: id as first or last child of destId, or before or
   // after it.
+  // Written once, made for each place: a host that mixes them pays no
+  // branch on the place.
   enum class MovePlace { kFirstChild, kLastChild, kBefore, kAfter };
-  int32_t MoveNode(int32_t id, int32_t destId, MovePlace place);
+  template <MovePlace kPlace>
+  int32_t MoveNode(int32_t id, int32_t destId);
 
   // ---- queries (array_tree_queries.cc)
   // Which IDs a single-link lookup answers -1 for.

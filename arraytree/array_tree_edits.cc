@@ -28,7 +28,7 @@ int32_t ArrayTreeContainer::SetRoot(int32_t id) {
   if (!PrepareSlots(id, id, countBefore)) return 0;
   rootId_ = id;
   hasRoot_ = 1;
-  Refill(id);
+  Refill(Slot(id), 0);
   return 1;
 }
 
@@ -46,36 +46,31 @@ int32_t ArrayTreeContainer::Clear() {
 // Parent links of nodes have no cycle, so this ends in fewer steps than
 // there are slots.
 bool ArrayTreeContainer::ClimbReaches(int32_t from, int32_t to) const {
+  const SlotStore::View view(store_);
   int32_t cur = from;
   for (uint32_t steps = 0; steps < store_.count(); ++steps) {
-    const TreeSlot* slot = FindSlot(cur);
+    const TreeSlot* slot = view.FindNode(cur);
     if (slot == nullptr) return cur == to;
     cur = slot->parent;
   }
   return true;
 }
 
-bool ArrayTreeContainer::AcceptsChild(int32_t newId, int32_t parentId) {
-  if (newId == 0 || parentId == 0) return false;
-  if (!MakeRoomFor(newId)) return false;
-  // The parent need only be in range; it need not be a node.
-  if (static_cast<uint32_t>(parentId) >= store_.count()) return false;
-  return !SlotOf(newId).used && parentId != newId && !WouldCloseCycle(newId, parentId);
-}
-
 // The parent keeps its first (or last) child unless that was refId.
+template <bool kFront>
 inline int32_t ArrayTreeContainer::LinkBeside(int32_t newId, int32_t parentId, int32_t refId,
                                               bool after, uint32_t countBefore) {
   // The parent and the reference are nodes, and so have memory.
-  if (!PrepareSlots(newId, newId, countBefore)) return 0;
-  const TreeSlot& ref = SlotOf(refId);
-  const int32_t a = after ? refId : ref.prevSibling;
-  const int32_t b = after ? ref.nextSibling : refId;
-  Refill(newId).parent = parentId;
-  Splice(a, newId, b);
-  TreeSlot& parent = Edit(parentId);
-  if (after && parent.lastChild == refId) parent.lastChild = newId;
-  if (!after && parent.firstChild == refId) parent.firstChild = newId;
+  if (!kFront && !PrepareSlots(newId, newId, countBefore)) return 0;
+  TreeSlot* const fresh = SlotIn<kFront>(newId);
+  TreeSlot* const ref = Slot(refId);
+  TreeSlot* const parent = SlotIn<kFront>(parentId);
+  const int32_t a = after ? refId : ref->prevSibling;
+  const int32_t b = after ? ref->nextSibling : refId;
+  Refill(fresh, parentId);
+  Splice(a, newId, fresh, b);
+  if (after && parent->lastChild == refId) parent->lastChild = newId;
+  if (!after && parent->firstChild == refId) parent->firstChild = newId;
   return 1;
 }
 
@@ -83,21 +78,33 @@ inline int32_t ArrayTreeContainer::LinkBeside(int32_t newId, int32_t parentId, i
 // filled only once every test passed.
 int32_t ArrayTreeContainer::AddChild(int32_t newId, int32_t parentId, bool last) {
   const uint32_t countBefore = store_.count();
-  if (!AcceptsChild(newId, parentId)) return 0;
-  const TreeSlot& parent = SlotOf(parentId);
+  if (newId == 0 || parentId == 0) return 0;
+  if (!MakeRoomFor(newId)) return 0;
+  // The parent need only be in range; it need not be a node.
+  if (static_cast<uint32_t>(parentId) >= store_.count()) return 0;
+  return store_.InFront(newId, parentId)
+             ? AddChildIn<true>(newId, parentId, last, countBefore)
+             : AddChildIn<false>(newId, parentId, last, countBefore);
+}
+
+template <bool kFront>
+int32_t ArrayTreeContainer::AddChildIn(int32_t newId, int32_t parentId, bool last,
+                                       uint32_t countBefore) {
+  if (!AcceptsNew<kFront>(newId, parentId)) return 0;
+  const TreeSlot& parent = *SlotIn<kFront>(parentId);
   if (parent.firstChild != 0) {
     // As InsertAfter of the last child (InsertBefore of the first) would,
     // whose tests of newId are those just made.
     const int32_t refId = last ? parent.lastChild : parent.firstChild;
-    if (!BesideAccepts(parentId, refId)) return 0;
-    return LinkBeside(newId, parentId, refId, last, countBefore);
+    if (!BesideAccepts(parent, parentId, refId)) return 0;
+    return LinkBeside<kFront>(newId, parentId, refId, last, countBefore);
   }
   // The only child; the parent's slot may never have been written.
-  if (!PrepareSlots(newId, parentId, countBefore)) return 0;
-  Refill(newId).parent = parentId;
-  TreeSlot& written = Edit(parentId);
-  written.firstChild = newId;
-  written.lastChild = newId;
+  if (!kFront && !PrepareSlots(newId, parentId, countBefore)) return 0;
+  Refill(SlotIn<kFront>(newId), parentId);
+  TreeSlot* const written = SlotIn<kFront>(parentId);
+  written->firstChild = newId;
+  written->lastChild = newId;
   return 1;
 }
 
@@ -109,44 +116,52 @@ int32_t ArrayTreeContainer::PrependChild(int32_t newId, int32_t parentId) {
   return AddChild(newId, parentId, false);
 }
 
-bool ArrayTreeContainer::AcceptsInsertBeside(int32_t newId, int32_t parentId, int32_t refId) {
-  if (newId == 0) return false;
-  if (!MakeRoomFor(newId)) return false;
+int32_t ArrayTreeContainer::InsertBeside(int32_t newId, int32_t parentId, int32_t refId,
+                                         bool after) {
+  const uint32_t countBefore = store_.count();
+  if (newId == 0) return 0;
+  if (!MakeRoomFor(newId)) return 0;
   if (static_cast<uint32_t>(parentId) >= store_.count() ||
       static_cast<uint32_t>(refId) >= store_.count()) {
-    return false;
+    return 0;
   }
-  if (!BesideAccepts(parentId, refId)) return false;
-  return !SlotOf(newId).used && parentId != newId && !WouldCloseCycle(newId, parentId);
+  return store_.InFront(newId, parentId)
+             ? InsertBesideIn<true>(newId, parentId, refId, after, countBefore)
+             : InsertBesideIn<false>(newId, parentId, refId, after, countBefore);
 }
 
+template <bool kFront>
+int32_t ArrayTreeContainer::InsertBesideIn(int32_t newId, int32_t parentId, int32_t refId,
+                                           bool after, uint32_t countBefore) {
+  if (!BesideAccepts(*SlotIn<kFront>(parentId), parentId, refId)) return 0;
+  if (!AcceptsNew<kFront>(newId, parentId)) return 0;
+  return LinkBeside<kFront>(newId, parentId, refId, after, countBefore);
+}
 
 int32_t ArrayTreeContainer::InsertAfter(int32_t newId, int32_t parentId, int32_t refId) {
-  const uint32_t countBefore = store_.count();
-  if (!AcceptsInsertBeside(newId, parentId, refId)) return 0;
-  return LinkBeside(newId, parentId, refId, true, countBefore);
+  return InsertBeside(newId, parentId, refId, true);
 }
 
 int32_t ArrayTreeContainer::InsertBefore(int32_t newId, int32_t parentId, int32_t refId) {
-  const uint32_t countBefore = store_.count();
-  if (!AcceptsInsertBeside(newId, parentId, refId)) return 0;
-  return LinkBeside(newId, parentId, refId, false, countBefore);
+  return InsertBeside(newId, parentId, refId, false);
 }
 
 int32_t ArrayTreeContainer::RemoveNode(int32_t id) {
-  if (FindSlot(id) == nullptr) return -1;
-  TreeSlot& slot = Edit(id);
-  const int32_t a = slot.prevSibling;
-  const int32_t b = slot.nextSibling;
-  const int32_t p = slot.parent;
+  if (!InRange(id)) return -1;
+  // Read only unless it is a node's.
+  TreeSlot* const slot = Slot(id);
+  if (!slot->used) return -1;
+  const int32_t a = slot->prevSibling;
+  const int32_t b = slot->nextSibling;
+  const int32_t p = slot->parent;
   Unsplice(a, b);
   if (p != 0) {
-    TreeSlot& parent = Edit(p);
-    if (parent.firstChild == id) parent.firstChild = b;
-    if (parent.lastChild == id) parent.lastChild = a;
+    TreeSlot* const parent = Slot(p);
+    if (parent->firstChild == id) parent->firstChild = b;
+    if (parent->lastChild == id) parent->lastChild = a;
   }
   // The links stay: children keep naming id as their parent.
-  slot.used = false;
+  slot->used = false;
   --nodeCount_;
   if (id == rootId_) hasRoot_ = 0;
   return 1;
@@ -155,11 +170,12 @@ int32_t ArrayTreeContainer::RemoveNode(int32_t id) {
 // ---------------------------------------------------------------------------
 // Moves
 
-bool ArrayTreeContainer::IsInSubtree(int32_t dest, int32_t id) const {
+inline bool ArrayTreeContainer::IsInSubtree(int32_t dest, int32_t id) const {
+  const SlotStore::View view(store_);
   int32_t cur = dest;
   for (uint32_t steps = 0; steps < store_.count(); ++steps) {
     if (cur == id) return true;
-    const TreeSlot* slot = FindSlot(cur);
+    const TreeSlot* slot = view.FindNode(cur);
     if (slot == nullptr) return false;
     cur = slot->parent;
     if (cur == 0) return false;
@@ -167,7 +183,7 @@ bool ArrayTreeContainer::IsInSubtree(int32_t dest, int32_t id) const {
   return false;
 }
 
-bool ArrayTreeContainer::CanDetach(int32_t id) const {
+inline bool ArrayTreeContainer::CanDetach(int32_t id) const {
   const TreeSlot* slot = FindSlot(id);
   if (slot == nullptr) return false;
   if (hasRoot_ != 0 && id == rootId_) return false;
@@ -177,23 +193,22 @@ bool ArrayTreeContainer::CanDetach(int32_t id) const {
 
 // A node without previous sibling hands the parent's first child to its
 // next one, whatever the parent listed first.
-void ArrayTreeContainer::DetachNode(int32_t id) {
-  const TreeSlot& slot = SlotOf(id);
-  const int32_t p = slot.parent;
-  const int32_t a = slot.prevSibling;
-  const int32_t b = slot.nextSibling;
+inline void ArrayTreeContainer::DetachNode(int32_t id, const TreeSlot& node) {
+  const int32_t p = node.parent;
+  const int32_t a = node.prevSibling;
+  const int32_t b = node.nextSibling;
   Unsplice(a, b);
-  TreeSlot& parent = Edit(p);
-  if (a == 0) parent.firstChild = b;
-  if (parent.lastChild == id) parent.lastChild = a != 0 ? a : b;
+  TreeSlot* const parent = Slot(p);
+  if (a == 0) parent->firstChild = b;
+  if (parent->lastChild == id) parent->lastChild = a != 0 ? a : b;
 }
 
-void ArrayTreeContainer::Attach(int32_t id, int32_t p, int32_t a, int32_t b) {
-  Edit(id).parent = p;
-  Splice(a, id, b);
-  TreeSlot& parent = Edit(p);
-  if (a == 0) parent.firstChild = id;
-  if (b == 0) parent.lastChild = id;
+inline void ArrayTreeContainer::Attach(int32_t id, TreeSlot* node, int32_t p, int32_t a, int32_t b) {
+  node->parent = p;
+  Splice(a, id, node, b);
+  TreeSlot* const parent = Slot(p);
+  if (a == 0) parent->firstChild = id;
+  if (b == 0) parent->lastChild = id;
 }
 
 // Every move tests its destination before it detaches, so a refused move
@@ -202,37 +217,40 @@ void ArrayTreeContainer::Attach(int32_t id, int32_t p, int32_t a, int32_t b) {
 // a destination inside the moved subtree, the node itself included. The
 // place beside the destination is read after the node is detached.
 
-int32_t ArrayTreeContainer::MoveNode(int32_t id, int32_t destId, MovePlace place) {
+template <ArrayTreeContainer::MovePlace kPlace>
+int32_t ArrayTreeContainer::MoveNode(int32_t id, int32_t destId) {
   if (!CanDetach(id)) return 0;
-  const bool beside = place == MovePlace::kBefore || place == MovePlace::kAfter;
+  constexpr bool beside = kPlace == MovePlace::kBefore || kPlace == MovePlace::kAfter;
   int32_t p = destId;
   if (beside ? GetParent(destId, &p) != 1 : FindSlot(destId) == nullptr) return 0;
   if (IsInSubtree(destId, id)) return 0;
-  DetachNode(id);
-  const TreeSlot& dest = SlotOf(destId);
-  switch (place) {
-    case MovePlace::kFirstChild: Attach(id, destId, 0, dest.firstChild); break;
-    case MovePlace::kLastChild: Attach(id, destId, dest.lastChild, 0); break;
-    case MovePlace::kBefore: Attach(id, p, dest.prevSibling, destId); break;
-    case MovePlace::kAfter: Attach(id, p, destId, dest.nextSibling); break;
+  // Both are nodes, so their slots have memory; a move takes no other.
+  TreeSlot* const node = Slot(id);
+  const TreeSlot* const dest = Slot(destId);
+  DetachNode(id, *node);
+  switch (kPlace) {
+    case MovePlace::kFirstChild: Attach(id, node, destId, 0, dest->firstChild); break;
+    case MovePlace::kLastChild: Attach(id, node, destId, dest->lastChild, 0); break;
+    case MovePlace::kBefore: Attach(id, node, p, dest->prevSibling, destId); break;
+    case MovePlace::kAfter: Attach(id, node, p, destId, dest->nextSibling); break;
   }
   return 1;
 }
 
 int32_t ArrayTreeContainer::MoveToFirstChild(int32_t id, int32_t newParentId) {
-  return MoveNode(id, newParentId, MovePlace::kFirstChild);
+  return MoveNode<MovePlace::kFirstChild>(id, newParentId);
 }
 
 int32_t ArrayTreeContainer::MoveToLastChild(int32_t id, int32_t newParentId) {
-  return MoveNode(id, newParentId, MovePlace::kLastChild);
+  return MoveNode<MovePlace::kLastChild>(id, newParentId);
 }
 
 int32_t ArrayTreeContainer::MoveBefore(int32_t id, int32_t refId) {
-  return MoveNode(id, refId, MovePlace::kBefore);
+  return MoveNode<MovePlace::kBefore>(id, refId);
 }
 
 int32_t ArrayTreeContainer::MoveAfter(int32_t id, int32_t refId) {
-  return MoveNode(id, refId, MovePlace::kAfter);
+  return MoveNode<MovePlace::kAfter>(id, refId);
 }
 
 }  // namespace rodarove

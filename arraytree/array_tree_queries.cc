@@ -3,14 +3,11 @@
 
 #include <cstdint>
 
+#include "component/list_output.h"
+
 namespace rodarove {
 
 namespace {
-
-// Entry k of a list answer is written only when it fits.
-inline void Put(int32_t* buffer, int32_t capacity, int32_t k, int32_t value) {
-  if (buffer != nullptr && k < capacity) buffer[k] = value;
-}
 
 // The slots as the whole-tree walks see them. A walk enters nodes only, and
 // the pair walks only nodes with a parent: anything else ends its branch.

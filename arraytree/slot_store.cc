@@ -17,6 +17,11 @@ const TreeSlot SlotStore::kZeroPage[SlotStore::kPageSlots] = {};
 
 SlotStore::SlotStore() { ok_ = GrowFront(); }
 
+TreeSlot* SlotStore::PageSlot(uint32_t index) {
+  // Pages with memory of their own were allocated writable.
+  return const_cast<TreeSlot*>(&InPage(pages_, pageCount_, index));
+}
+
 SlotStore::~SlotStore() {
   FreeAll();
   ::operator delete(pages_);

@@ -75,16 +75,30 @@ class SlotStore {
   // 1 <= id < count(), without a branch.
   bool InRange(int32_t id) const { return static_cast<uint32_t>(id) - 1u < count_ - 1u; }
   // The slot of an index below count() (0 included); never allocates.
+  // Inline throughout, so that a lookup makes no call.
   const TreeSlot& Read(uint32_t index) const {
     if (RODAROVE_UNLIKELY(index >= frontSlots_)) return InPage(pages_, pageCount_, index);
     return front_[index];
   }
-  // The slot of a node, of an ID that a link names, or of one that
-  // Prepare gave memory: those slots have memory of their own.
-  TreeSlot& Write(int32_t id) {
-    // Slots with memory of their own were allocated writable.
-    return const_cast<TreeSlot&>(Read(static_cast<uint32_t>(id)));
+  // The slot of an index below count(), for an edit: writable when it is
+  // the slot of a node, of an ID that a link names, or of one that Prepare
+  // gave memory (those slots have memory of their own); otherwise it may be
+  // the zero page, to be read only. Valid until the next Prepare, which may
+  // move the front: an edit takes its memory first, then resolves each
+  // record it touches once.
+  TreeSlot* Slot(int32_t id) {
+    const uint32_t index = static_cast<uint32_t>(id);
+    if (RODAROVE_UNLIKELY(index >= frontSlots_)) return PageSlot(index);
+    return front_ + index;
   }
+
+  // Whether the slots of a and b, both below count(), lie in the front:
+  // they have memory, and FrontSlot reaches them. One test, as the front
+  // holds a power of two of slots.
+  bool InFront(int32_t a, int32_t b) const {
+    return (static_cast<uint32_t>(a) | static_cast<uint32_t>(b)) < frontSlots_;
+  }
+  TreeSlot* FrontSlot(int32_t id) { return front_ + static_cast<uint32_t>(id); }
 
   // Raises count() so that `id` is below it (no change when it already
   // is); false when `id` is kMaxSlotCount or more (unsigned).
@@ -159,6 +173,8 @@ class SlotStore {
     return (memory != nullptr ? memory : kZeroPage)[index & (kPageSlots - 1)];
   }
 
+  // Slot beyond the front, out of line: the edits' fast paths stay small.
+  TreeSlot* PageSlot(uint32_t index);
   // The slow path of Prepare.
   bool TakeMemory(uint32_t index, uint32_t nodes);
   // Doubles the front (or makes its first page), taking in the pages of
