@@ -1,12 +1,12 @@
 // ArrayTreeContainer, component 837: a tree over positive node IDs that
-// index a flat, growing array of slots.
+// index slots directly (SlotStore).
 //
 // Slot n holds the links of node n; 0 means "none" in every link, so slot 0
-// is never a node. IDs are compared as unsigned values against slotCount_:
-// an ID is in range when 1 <= ID < slotCount_. slotCount_ starts at 1000 and
-// grows to the smallest multiple of 1000 above a new ID (never beyond
-// kMaxSlotCount); the storage under it grows geometrically so that rising
-// IDs cost amortised constant time each.
+// is never a node. IDs are compared as unsigned values against the slot
+// count: an ID is in range when 1 <= ID < slot_count(). The count starts at
+// 1000 and grows to the smallest multiple of 1000 above a new ID (never
+// beyond kMaxSlotCount), also when the edit that brought the ID is refused;
+// memory follows the slots written, not the count.
 //
 // RemoveNode removes one node: its slot keeps its links, its children stay
 // nodes whose parent link names the removed ID. IsChild and GetNextSibling
@@ -21,17 +21,25 @@
 // was filled anew (TreeSlot::lostChildren), so the check climbs only for a
 // new node whose slot lists a child or carries that mark.
 //
-// No query recurses or takes more than slotCount_ steps. The pair walks of
-// GetAllNodes and GetDescendants keep a stack of sibling rows (rows_), which
-// may take memory; when it cannot be had they walk by links instead, with
-// the same answers. The other walks follow parent and sibling links back up
-// and allocate nothing. Not thread-safe: callers serialise all calls.
+// Every ID a link names has a slot that was written, so only the new node's
+// slot and, for a first child, its parent's may need memory; an edit takes
+// it after its checks and before it changes a link, and one that cannot
+// have it refuses with the store as it was.
+//
+// No query recurses or takes more than slot_count() steps. The
+// single-link lookups compute their answer without a branch on the slot's
+// contents. The whole-tree walks (component/tree_walk.h) keep a stack of
+// the branches still to come (rows_), which may take memory; when it cannot
+// be had they walk by links instead, with the same answers. No other query
+// allocates. Not thread-safe: callers serialise all calls.
 #ifndef RODAROVE_ARRAYTREE_ARRAY_TREE_CONTAINER_H_
 #define RODAROVE_ARRAYTREE_ARRAY_TREE_CONTAINER_H_
 
 #include <cstdint>
 
+#include "arraytree/slot_store.h"
 #include "component/component_base.h"
+#include "component/tree_walk.h"
 #include "component/walk_stack.h"
 #include "rodarove/tree_container.h"
 
@@ -42,33 +50,16 @@ constexpr int32_t kArrayTreeComponentId = 837;
 // The create function registered for 837: a new ArrayTreeContainer, or null.
 IComponent* CreateArrayTreeContainer();
 
-// The links of one node. An all-zero slot is not a node and has no links.
-struct TreeSlot {
-  uint8_t used;  // 1 while this slot's ID is a node
-  // 1 once this slot was filled anew while it still listed children: those
-  // children are listed nowhere since, but keep naming this ID as parent.
-  // Kept across refills; only Clear resets it.
-  uint8_t lostChildren;
-  int32_t parent;
-  int32_t lastChild;
-  int32_t firstChild;
-  int32_t nextSibling;
-  int32_t prevSibling;
-};
-
 class ArrayTreeContainer final : public ComponentBase<kArrayTreeComponentId> {
  public:
-  static constexpr uint32_t kSlotStep = 1000;
-  // The largest multiple of 1000 whose array of 24-byte slots still has a
-  // size that fits in 32 bits.
-  static constexpr uint32_t kMaxSlotCount = 178956000;
+  static constexpr uint32_t kSlotStep = SlotStore::kSlotStep;
+  static constexpr uint32_t kMaxSlotCount = SlotStore::kMaxSlotCount;
 
-  // Allocates the first 1000 slots; HasStore() is false when that failed.
-  ArrayTreeContainer();
-  ~ArrayTreeContainer() override;
+  // HasStore() is false when the store's first allocation failed.
+  ArrayTreeContainer() = default;
 
-  bool HasStore() const { return slots_ != nullptr; }
-  uint32_t slot_count() const { return slotCount_; }
+  bool HasStore() const { return store_.ok(); }
+  uint32_t slot_count() const { return store_.count(); }
 
   // Slots 5-14.
   int32_t SetRoot(int32_t id) override;
@@ -106,77 +97,115 @@ class ArrayTreeContainer final : public ComponentBase<kArrayTreeComponentId> {
                           int32_t capacity) override;
 
  private:
-  enum LinkKind { kParent = 1, kLastChild = 2, kFirstChild = 3, kNextSibling = 4 };
-
-  bool InRange(int32_t id) const {
-    return id != 0 && static_cast<uint32_t>(id) < slotCount_;
-  }
+  // ---- the store
+  bool InRange(int32_t id) const { return store_.InRange(id); }
   // The slot of node `id`, or null when `id` is out of range or not a node.
-  // Valid until the next growth.
-  TreeSlot* FindSlot(int32_t id) {
-    return InRange(id) && slots_[id].used != 0 ? &slots_[id] : nullptr;
+  // Valid until the next edit.
+  const TreeSlot* FindSlot(int32_t id) const {
+    if (!InRange(id)) return nullptr;
+    const TreeSlot& slot = store_.Read(static_cast<uint32_t>(id));
+    return slot.used ? &slot : nullptr;
   }
-  // Stores `value` in the link `kind` of slot `id`; callers pass IDs of
-  // slots they have found or read from found slots.
-  void SetLink(int32_t id, LinkKind kind, int32_t value);
-  // Makes `id` (>= slotCount_) fit; false when it cannot be held or the
-  // allocation fails, the store then unchanged.
-  bool GrowSlots(int32_t id);
+  // The slot of an ID already tested to be below the count (0 included).
+  const TreeSlot& SlotOf(int32_t id) const { return store_.Read(static_cast<uint32_t>(id)); }
+  // The slot of a node or of an ID that a link names, for writing.
+  TreeSlot& Edit(int32_t id) { return store_.Write(id); }
   // For an edit that brings in newId: false when it cannot be held.
-  bool MakeRoomFor(int32_t newId) {
-    if (static_cast<uint32_t>(newId) < slotCount_) return true;
-    return GrowSlots(newId);
+  bool MakeRoomFor(int32_t newId) { return store_.GrowSlots(newId); }
+  // Memory for slots a and b, which an accepted edit is about to write;
+  // when it cannot be had, the count goes back to `countBefore` and the
+  // edit refuses.
+  bool PrepareSlots(int32_t a, int32_t b, uint32_t countBefore) {
+    if (store_.Prepare(a, nodeCount_ + 1) && store_.Prepare(b, nodeCount_ + 1)) return true;
+    store_.UndoGrowth(countBefore);
+    return false;
   }
-  // True when `dest` is `id` or lies below it by parent links.
-  bool IsInSubtree(int32_t dest, int32_t id);
-  // The checks every move makes before it changes anything: `id` can be
-  // detached (a node whose parent is a node) and is not the root.
-  bool CanDetach(int32_t id);
-  // Takes node `id` out of its parent's child list; its own links stay.
-  // Callers have checked CanDetach.
-  void DetachNode(int32_t id);
-  // The tests AppendChild and PrependChild share, after growing the array
-  // for newId: true when newId may become a child of parentId.
+
+  // ---- edits (array_tree_edits.cc)
+  // The tests AppendChild and PrependChild share, after growing for newId:
+  // true when newId may become a child of parentId.
   bool AcceptsChild(int32_t newId, int32_t parentId);
+  // AppendChild (last) or PrependChild.
+  int32_t AddChild(int32_t newId, int32_t parentId, bool last);
+  // The tests InsertAfter and InsertBefore share, after growing for newId:
+  // true when newId may go beside refId under parentId.
+  bool AcceptsInsertBeside(int32_t newId, int32_t parentId, int32_t refId);
+  // The part of them about the parent and the reference (both in range):
+  // nodes, the reference a child of the parent. Slot 0 is never used, so a
+  // parent or reference of 0 is refused here.
+  bool BesideAccepts(int32_t parentId, int32_t refId) const {
+    const TreeSlot& ref = SlotOf(refId);
+    return SlotOf(parentId).used && ref.used && ref.parent == parentId;
+  }
+  // Links accepted newId after (or before) refId under parentId, for an
+  // edit that read the count as countBefore before it grew.
+  int32_t LinkBeside(int32_t newId, int32_t parentId, int32_t refId, bool after,
+                     uint32_t countBefore);
   // True when newId (not a node) lies above parentId by the parent links of
-  // nodes, so that linking newId under parentId would close a cycle.
-  bool WouldCloseCycle(int32_t newId, int32_t parentId);
-  // Resets the slot of `id` to a node without links. Children it still
-  // listed will be listed nowhere but keep naming id, which its
-  // lostChildren mark keeps in mind.
+  // nodes, so that linking newId under parentId would close a cycle. The
+  // nodes that name newId as their parent are those listed under it, and
+  // those it lost when its slot was filled anew: without either, no climb.
+  bool WouldCloseCycle(int32_t newId, int32_t parentId) const {
+    const TreeSlot& fresh = SlotOf(newId);
+    return (fresh.firstChild != 0 || fresh.lostChildren) && ClimbReaches(parentId, newId);
+  }
+  // True when the parent links of nodes lead from `from` to `to`, the first
+  // ID that is not a node.
+  bool ClimbReaches(int32_t from, int32_t to) const;
+  // Resets the slot of `id`, not a node, to a node without links.
+  // Children it still listed will be listed nowhere but keep naming id,
+  // which its lostChildren mark keeps in mind.
   TreeSlot& Refill(int32_t id) {
-    TreeSlot& slot = slots_[id];
-    const uint8_t lost = slot.lostChildren != 0 || slot.firstChild != 0 ? 1 : 0;
+    ++nodeCount_;
+    TreeSlot& slot = Edit(id);
+    const bool lost = slot.lostChildren || slot.firstChild != 0;
     slot = TreeSlot{};
-    slot.used = 1;
+    slot.used = true;
     slot.lostChildren = lost;
     return slot;
   }
-  // Fills newId's slot as the only child of parentId; returns 1.
-  int32_t MakeOnlyChild(int32_t newId, int32_t parentId);
-  // The tests InsertAfter and InsertBefore share, after growing the array
-  // for newId: true when newId may go beside refId under parentId.
-  bool AcceptsInsertBeside(int32_t newId, int32_t parentId, int32_t refId);
-  // The slot of an ID already tested to be below slotCount_ (0 included).
-  TreeSlot& SlotOf(int32_t id) { return slots_[static_cast<uint32_t>(id)]; }
+  // The two sibling relinkings, which leave the parent's first and last
+  // child to the caller: Splice puts x between a and b (either may be 0)
+  // and links them back to x; Unsplice links a and b, the neighbours of a
+  // node taken out, to each other.
+  void Splice(int32_t a, int32_t x, int32_t b) {
+    TreeSlot& slot = Edit(x);
+    slot.prevSibling = a;
+    slot.nextSibling = b;
+    if (a != 0) Edit(a).nextSibling = x;
+    if (b != 0) Edit(b).prevSibling = x;
+  }
+  void Unsplice(int32_t a, int32_t b) {
+    if (a != 0) Edit(a).nextSibling = b;
+    if (b != 0) Edit(b).prevSibling = a;
+  }
+  // True when `dest` is `id` or lies below it by parent links.
+  bool IsInSubtree(int32_t dest, int32_t id) const;
+  // The checks every move makes before it changes anything: `id` can be
+  // detached (a node whose parent is a node) and is not the root.
+  bool CanDetach(int32_t id) const;
+  // Takes node `id` out of its parent's child list; its own links stay.
+  // Callers have checked CanDetach.
+  void DetachNode(int32_t id);
+  // Links detached node `id` under p between a and b, ends of the row
+  // when 0.
+  void Attach(int32_t id, int32_t p, int32_t a, int32_t b);
+  // The four moves: id as first or last child of destId, or before or
+  // after it.
+  enum class MovePlace { kFirstChild, kLastChild, kBefore, kAfter };
+  int32_t MoveNode(int32_t id, int32_t destId, MovePlace place);
 
-  // The whole-tree walks from x: pairs (node, next sibling's walk, first
-  // child's walk), leaves (first child's walk, then next sibling's), and
-  // the nodes `target - level` levels below x and its later siblings.
-  int32_t CollectPairs(int32_t x, NodePair* pairs, int32_t capacity);
-  // The two ways CollectPairs walks: by rows with rows_ (-1 when the stack
-  // cannot grow, the entries written so far being those of the answer), or
-  // by links without memory.
-  int32_t CollectPairsByRows(int32_t x, NodePair* pairs, int32_t capacity);
-  int32_t CollectPairsByLinks(int32_t x, NodePair* pairs, int32_t capacity);
-  int32_t CollectLeaves(int32_t x, int32_t* buffer, int32_t capacity);
-  int32_t CollectAtDepth(int32_t target, int32_t x, int32_t* buffer, int32_t capacity);
+  // ---- queries (array_tree_queries.cc)
+  // Which IDs a single-link lookup answers -1 for.
+  enum MinusOne { kOutOfRange, kNotANode, kNever };
+  template <int32_t TreeSlot::*kLink, MinusOne kMinusOne>
+  int32_t LinkLookup(int32_t id, int32_t* out) const;
+  int32_t CollectPairs(int32_t x0, NodePair* pairs, int32_t capacity);
 
-  uint32_t slotCount_ = kSlotStep;
-  uint32_t capacity_ = 0;  // slots allocated; those at and after slotCount_ stay zero
-  TreeSlot* slots_ = nullptr;
-  // The first node of every sibling row the pair walk has still to list.
-  WalkStack<int32_t, 64> rows_;
+  SlotStore store_;
+  uint32_t nodeCount_ = 0;  // slots with `used` set
+  // The branches the walks have still to take.
+  WalkStack<WalkBranch<int32_t>, 64> rows_;
 };
 
 }  // namespace rodarove

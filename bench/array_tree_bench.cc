@@ -1,6 +1,7 @@
 // Component 837: building, navigating, moving and walking trees of 1,000 to
-// 1,000,000 nodes, and bringing in rising IDs (the growth of the slot array
-// must cost the same per ID whatever the count).
+// 1,000,000 nodes, bringing in rising IDs (the growth of the slot array
+// must cost the same per ID whatever the count), and far IDs, whose cost
+// must follow the slots written, not the slot count.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -117,6 +118,30 @@ void BM_RisingIds(benchmark::State& state) {
 BENCHMARK(BM_RisingIds)->Arg(250000)->Arg(500000)->Arg(1000000)->Arg(2000000)
     ->Unit(benchmark::kMillisecond);
 
+// The slot count raised to its limit on a new component by one refused
+// insertion of the last ID.
+void BM_FarGrowth(benchmark::State& state) {
+  for (auto _ : state) {
+    Tree t;
+    benchmark::DoNotOptimize(t->AppendChild(178955999, -1));
+  }
+}
+BENCHMARK(BM_FarGrowth)->Unit(benchmark::kMicrosecond);
+
+// A root and a child whose ID raised the slot count to 10^6, 10^7 or 10^8,
+// then Clear: it costs the slots written, not the count.
+void BM_ClearTwoNodes(benchmark::State& state) {
+  const int32_t slots = static_cast<int32_t>(state.range(0));
+  Tree t;
+  for (auto _ : state) {
+    t->SetRoot(1);
+    t->AppendChild(slots - 1, 1);
+    benchmark::DoNotOptimize(t->Clear());
+  }
+}
+BENCHMARK(BM_ClearTwoNodes)->Arg(1000000)->Arg(10000000)->Arg(100000000)
+    ->Unit(benchmark::kMicrosecond);
+
 void BM_Navigate(benchmark::State& state) {
   const int32_t n = static_cast<int32_t>(state.range(0));
   Tree t;
@@ -135,6 +160,22 @@ void BM_Navigate(benchmark::State& state) {
   benchmark::DoNotOptimize(sum);
 }
 BENCHMARK(BM_Navigate)->RangeMultiplier(10)->Range(1000, 1000000);
+
+// An insertion and a removal in a built tree, with no memory to take: a
+// leaf under a random node, removed again.
+void BM_InsertRemove(benchmark::State& state) {
+  const int32_t n = static_cast<int32_t>(state.range(0));
+  Tree t;
+  BuildRandom(t, n, 8);
+  std::mt19937 rng(9);
+  const int32_t leaf = n + 1;
+  for (auto _ : state) {
+    const int32_t parent = 1 + static_cast<int32_t>(rng() % static_cast<uint32_t>(n));
+    benchmark::DoNotOptimize(t->AppendChild(leaf, parent));
+    benchmark::DoNotOptimize(t->RemoveNode(leaf));
+  }
+}
+BENCHMARK(BM_InsertRemove)->RangeMultiplier(10)->Range(1000, 1000000);
 
 // Random moves under random new parents; those into the moved subtree are
 // refused after a walk up from the destination.

@@ -82,9 +82,9 @@ void AddSlotCommands(std::vector<Command>* table) {
       {"append", "C NEW PARENT", 3, 3, 9, "AppendChild", Group::kEdits,
        "slot 9: NEW as PARENT's last child",
        "Adds node NEW as the last child of PARENT. In 114 any 32-bit value is an ID; 837 "
-       "takes IDs 1 to {ID_MAX}, growing its slot array to the next multiple of 1000 "
-       "above NEW (24 bytes a slot), and takes a PARENT that is below the slot count but not "
-       "a node.",
+       "takes IDs 1 to {ID_MAX}, raising its slot count to the next multiple of 1000 "
+       "above NEW (memory follows the slots written, 24 bytes each), and takes a PARENT that "
+       "is below the slot count but not a node.",
        "> append a 5 3\na.AppendChild(5, 3) = 1\n",
        0, NodeSlot,
        {{0, 1, 1, "1", nullptr,
@@ -137,7 +137,7 @@ void AddSlotCommands(std::vector<Command>* table) {
          "and a NEW that would become its own ancestor"}}},
       {"clear", "C", 1, 1, 13, "Clear", Group::kEdits,
        "slot 13: empty the tree",
-       "Empties the tree; 837 keeps its slot array at the size it has grown to.",
+       "Empties the tree; 837 keeps its slot count and gives its memory back.",
        "> clear a\na.Clear() = 1\n",
        0, NodeSlot,
        {{0, kAnyLow, kAnyHigh, "1", nullptr,

@@ -325,45 +325,52 @@ struct ITreeComponent {
 #else
 #define RODAROVE_STATIC_ASSERT_(condition, message) _Static_assert(condition, message)
 #endif
-#define RODAROVE_CHECK_SLOT_(name)                                                                 \
-  RODAROVE_STATIC_ASSERT_(offsetof(ITreeComponentVtbl, name) ==                                    \
-                              (size_t)kSlot##name * sizeof(void (*)(void)),                        \
-                          "the C view's " #name " is not at its slot")
-RODAROVE_CHECK_SLOT_(GetComponentID);
-RODAROVE_CHECK_SLOT_(GetVersion);
-RODAROVE_CHECK_SLOT_(Release);
-RODAROVE_CHECK_SLOT_(GetAutoFree);
-RODAROVE_CHECK_SLOT_(SetAutoFree);
-RODAROVE_CHECK_SLOT_(SetRoot);
-RODAROVE_CHECK_SLOT_(IsLeaf);
-RODAROVE_CHECK_SLOT_(Exists);
-RODAROVE_CHECK_SLOT_(IsChild);
-RODAROVE_CHECK_SLOT_(AppendChild);
-RODAROVE_CHECK_SLOT_(PrependChild);
-RODAROVE_CHECK_SLOT_(InsertAfter);
-RODAROVE_CHECK_SLOT_(InsertBefore);
-RODAROVE_CHECK_SLOT_(Clear);
-RODAROVE_CHECK_SLOT_(RemoveNode);
-RODAROVE_CHECK_SLOT_(GetRoot);
-RODAROVE_CHECK_SLOT_(GetParent);
-RODAROVE_CHECK_SLOT_(GetLastChild);
-RODAROVE_CHECK_SLOT_(GetFirstChild);
-RODAROVE_CHECK_SLOT_(GetPrevSibling);
-RODAROVE_CHECK_SLOT_(GetNextSibling);
-RODAROVE_CHECK_SLOT_(GetPathFromRoot);
-RODAROVE_CHECK_SLOT_(GetPathToRoot);
-RODAROVE_CHECK_SLOT_(GetSiblings);
-RODAROVE_CHECK_SLOT_(GetLeaves);
-RODAROVE_CHECK_SLOT_(GetAllNodes);
-RODAROVE_CHECK_SLOT_(MoveToFirstChild);
-RODAROVE_CHECK_SLOT_(MoveToLastChild);
-RODAROVE_CHECK_SLOT_(MoveBefore);
-RODAROVE_CHECK_SLOT_(MoveAfter);
-RODAROVE_CHECK_SLOT_(OnFinalRelease);
-RODAROVE_CHECK_SLOT_(GetDllRegistry);
-RODAROVE_CHECK_SLOT_(GetSiblingsWithSelf);
-RODAROVE_CHECK_SLOT_(GetDescendants);
-RODAROVE_CHECK_SLOT_(GetNodesAtDepth);
+#define RODAROVE_CHECK_SLOT_(Vtbl, name)                                                           \
+  RODAROVE_STATIC_ASSERT_(offsetof(Vtbl, name) == (size_t)kSlot##name * sizeof(void (*)(void)),    \
+                          "the C view's " #Vtbl "." #name " is not at its slot")
+// Each view's own entries, in each view that has them.
+#define RODAROVE_CHECK_COMPONENT_SLOTS_(Vtbl)                                                      \
+  RODAROVE_CHECK_SLOT_(Vtbl, GetComponentID);                                                      \
+  RODAROVE_CHECK_SLOT_(Vtbl, GetVersion);                                                          \
+  RODAROVE_CHECK_SLOT_(Vtbl, Release);                                                             \
+  RODAROVE_CHECK_SLOT_(Vtbl, GetAutoFree);                                                         \
+  RODAROVE_CHECK_SLOT_(Vtbl, SetAutoFree)
+#define RODAROVE_CHECK_TREE_CONTAINER_SLOTS_(Vtbl)                                                 \
+  RODAROVE_CHECK_SLOT_(Vtbl, SetRoot);                                                             \
+  RODAROVE_CHECK_SLOT_(Vtbl, IsLeaf);                                                              \
+  RODAROVE_CHECK_SLOT_(Vtbl, Exists);                                                              \
+  RODAROVE_CHECK_SLOT_(Vtbl, IsChild);                                                             \
+  RODAROVE_CHECK_SLOT_(Vtbl, AppendChild);                                                         \
+  RODAROVE_CHECK_SLOT_(Vtbl, PrependChild);                                                        \
+  RODAROVE_CHECK_SLOT_(Vtbl, InsertAfter);                                                         \
+  RODAROVE_CHECK_SLOT_(Vtbl, InsertBefore);                                                        \
+  RODAROVE_CHECK_SLOT_(Vtbl, Clear);                                                               \
+  RODAROVE_CHECK_SLOT_(Vtbl, RemoveNode);                                                          \
+  RODAROVE_CHECK_SLOT_(Vtbl, GetRoot);                                                             \
+  RODAROVE_CHECK_SLOT_(Vtbl, GetParent);                                                           \
+  RODAROVE_CHECK_SLOT_(Vtbl, GetLastChild);                                                        \
+  RODAROVE_CHECK_SLOT_(Vtbl, GetFirstChild);                                                       \
+  RODAROVE_CHECK_SLOT_(Vtbl, GetPrevSibling);                                                      \
+  RODAROVE_CHECK_SLOT_(Vtbl, GetNextSibling);                                                      \
+  RODAROVE_CHECK_SLOT_(Vtbl, GetPathFromRoot);                                                     \
+  RODAROVE_CHECK_SLOT_(Vtbl, GetPathToRoot);                                                       \
+  RODAROVE_CHECK_SLOT_(Vtbl, GetSiblings);                                                         \
+  RODAROVE_CHECK_SLOT_(Vtbl, GetLeaves);                                                           \
+  RODAROVE_CHECK_SLOT_(Vtbl, GetAllNodes);                                                         \
+  RODAROVE_CHECK_SLOT_(Vtbl, MoveToFirstChild);                                                    \
+  RODAROVE_CHECK_SLOT_(Vtbl, MoveToLastChild);                                                     \
+  RODAROVE_CHECK_SLOT_(Vtbl, MoveBefore);                                                          \
+  RODAROVE_CHECK_SLOT_(Vtbl, MoveAfter)
+RODAROVE_CHECK_COMPONENT_SLOTS_(IComponentVtbl);
+RODAROVE_CHECK_COMPONENT_SLOTS_(ITreeContainerVtbl);
+RODAROVE_CHECK_TREE_CONTAINER_SLOTS_(ITreeContainerVtbl);
+RODAROVE_CHECK_COMPONENT_SLOTS_(ITreeComponentVtbl);
+RODAROVE_CHECK_TREE_CONTAINER_SLOTS_(ITreeComponentVtbl);
+RODAROVE_CHECK_SLOT_(ITreeComponentVtbl, OnFinalRelease);
+RODAROVE_CHECK_SLOT_(ITreeComponentVtbl, GetDllRegistry);
+RODAROVE_CHECK_SLOT_(ITreeComponentVtbl, GetSiblingsWithSelf);
+RODAROVE_CHECK_SLOT_(ITreeComponentVtbl, GetDescendants);
+RODAROVE_CHECK_SLOT_(ITreeComponentVtbl, GetNodesAtDepth);
 RODAROVE_STATIC_ASSERT_(sizeof(IComponentVtbl) == 5 * sizeof(void (*)(void)),
                         "IComponent has slots 0-4");
 RODAROVE_STATIC_ASSERT_(sizeof(ITreeContainerVtbl) == 30 * sizeof(void (*)(void)),
@@ -371,6 +378,8 @@ RODAROVE_STATIC_ASSERT_(sizeof(ITreeContainerVtbl) == 30 * sizeof(void (*)(void)
 RODAROVE_STATIC_ASSERT_(sizeof(ITreeComponentVtbl) == 35 * sizeof(void (*)(void)),
                         "ITreeComponent has slots 0-34");
 #undef RODAROVE_CHECK_SLOT_
+#undef RODAROVE_CHECK_COMPONENT_SLOTS_
+#undef RODAROVE_CHECK_TREE_CONTAINER_SLOTS_
 #undef RODAROVE_STATIC_ASSERT_
 
 #endif  // RODAROVE_SLOT_TABLES

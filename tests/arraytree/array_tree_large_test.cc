@@ -1,10 +1,16 @@
 // Component 837 on trees of a million nodes, by slot number: a chain, a
 // root with a million children and a comb (a long spine with a leaf beside
 // every spine node). Every walk must finish with the full lists in order,
-// which a walk that recursed with the tree would not.
+// which a walk that recursed with the tree would not. And the largest IDs,
+// whose memory must follow the slots written, not the slot count.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <vector>
+
+#if defined(__linux__)
+#include <unistd.h>
+#endif
 
 #include "tests/arraytree/array_slot_tree.h"
 
@@ -12,6 +18,20 @@ namespace {
 
 using rodarove_test::ArraySlotTree;
 constexpr int32_t kNodes = 1000000;
+
+// The process's resident memory in kB, or -1 where it cannot be read.
+long ResidentKb() {
+#if defined(__linux__)
+  long size = 0, resident = 0;
+  FILE* f = std::fopen("/proc/self/statm", "r");
+  if (f == nullptr) return -1;
+  const int read = std::fscanf(f, "%ld %ld", &size, &resident);
+  std::fclose(f);
+  return read == 2 ? resident * (sysconf(_SC_PAGESIZE) / 1024) : -1;
+#else
+  return -1;
+#endif
+}
 
 class LargeArrayTree : public ::testing::Test {
  protected:
@@ -113,6 +133,41 @@ TEST_F(LargeArrayTree, CombWithAHalfMillionLevels) {
   EXPECT_EQ(t.AtDepth(1000, 1), (std::vector<int32_t>{2001, 2000}));
   EXPECT_EQ(t.AtDepth((bottom - 1) / 2, 1), (std::vector<int32_t>{bottom, bottom - 1}));
   EXPECT_EQ(t.List(kSlotGetPathToRoot, bottom, nullptr, 0), (bottom - 1) / 2 + 1);
+}
+
+// The last ID raises the slot count to 178,956,000, refused or not, yet
+// costs resident memory only for what is written: a refused insertion
+// under 16 MB, an accepted one under 64 MB. The answers are those of any
+// slot count, and Clear keeps the count.
+TEST_F(LargeArrayTree, FarIdCostsWhatItWrites) {
+  constexpr int32_t kLast = 178955999;
+  const long before = ResidentKb();
+  EXPECT_EQ(t.AppendChild(kLast, -1), 0);
+  const long refused = ResidentKb();
+  EXPECT_EQ(t.GetParent(kLast, nullptr), 0) << "in range, not a node";
+  EXPECT_EQ(t.GetParent(kLast + 1, nullptr), -1);
+  ASSERT_EQ(t.SetRoot(1), 1);
+  EXPECT_EQ(t.AppendChild(kLast, 1), 1);
+  EXPECT_EQ(t.AppendChild(kLast + 1, 1), 0) << "beyond the limit";
+  EXPECT_EQ(t.AppendChild(100000000, kLast), 1) << "a parent far from its child";
+  const long accepted = ResidentKb();
+  int32_t out = 0;
+  EXPECT_EQ(t.GetParent(kLast, &out), 1);
+  EXPECT_EQ(out, 1);
+  EXPECT_EQ(t.GetFirstChild(kLast, &out), 1);
+  EXPECT_EQ(out, 100000000);
+  EXPECT_EQ(t.Exists(kLast - 1), 0);
+  EXPECT_EQ(t.GetPrevSibling(kLast - 1, nullptr), -1);
+  EXPECT_EQ(t.GetNextSibling(150000000, nullptr), 0);
+  EXPECT_EQ(t.List(kSlotGetPathToRoot, 100000000, nullptr, 0), 3);
+  EXPECT_EQ(t.GetAllNodes(nullptr, nullptr, 0), 3);
+  if (before >= 0) {
+    EXPECT_LT(refused - before, 16 * 1024) << "kB for a refused insertion";
+    EXPECT_LT(accepted - before, 64 * 1024) << "kB for accepted ones";
+  }
+  ASSERT_EQ(t.Clear(), 1);
+  EXPECT_EQ(t.Exists(kLast), 0);
+  EXPECT_EQ(t.GetParent(kLast, nullptr), 0) << "Clear keeps the slot count";
 }
 
 TEST_F(LargeArrayTree, TwoMillionRisingIds) {

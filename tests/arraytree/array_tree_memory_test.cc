@@ -1,7 +1,7 @@
 // Component 837 when memory runs out: the create function reports no
-// object, an edit whose growth cannot be allocated refuses with 0 and
-// leaves every answer as it was, and the pair walks answer alike without
-// the memory their stack would take. Allocations are made to fail on
+// object, an edit whose slots cannot have memory refuses with 0 and leaves
+// every answer as it was (the slot count included), and the whole-tree
+// walks answer alike without the memory their stack would take. Allocations are made to fail on
 // purpose, each one in turn along the call.
 #include <gtest/gtest.h>
 
@@ -92,7 +92,7 @@ TEST(ArrayTreeMemory, EveryGrowingEditRefusesCleanly) {
           {"AppendChild under a non-node",
            [](ArraySlotTree& t, int32_t id) { return t.AppendChild(id, 7); }},
           // Refused in any case (5 is not a node but has a child), after
-          // the growth when there is memory for it.
+          // the growth, which takes no memory.
           {"AppendChild under a removed node",
            [](ArraySlotTree& t, int32_t id) { return t.AppendChild(id, 5); }},
           {"PrependChild", [](ArraySlotTree& t, int32_t id) { return t.PrependChild(id, 1); }},
@@ -104,8 +104,10 @@ TEST(ArrayTreeMemory, EveryGrowingEditRefusesCleanly) {
            }},
       };
   for (const auto& [name, edit] : edits) {
-    for (int32_t id : {10000, 25000}) {
-      // Sticky: the growth cannot be had at any size.
+    // Beyond the slot count, on pages that have no memory yet (9999's page
+    // has).
+    for (int32_t id : {10240, 25000}) {
+      // Sticky: the memory cannot be had at any size.
       {
         Tree tree;
         ASSERT_NE(tree.object, nullptr);
@@ -116,7 +118,11 @@ TEST(ArrayTreeMemory, EveryGrowingEditRefusesCleanly) {
         int32_t r = edit(tree.t, id);
         StopFailing();
         EXPECT_EQ(r, 0) << name << " " << id;
-        EXPECT_EQ(Snapshot(tree.t, 12), before) << name << " " << id;
+        if (std::string(name) == "AppendChild under a removed node") {
+          EXPECT_EQ(tree.t.GetParent(id, nullptr), 0) << "grown, as with memory";
+        } else {
+          EXPECT_EQ(Snapshot(tree.t, 12), before) << name << " " << id;
+        }
         EXPECT_EQ(tree.t.Exists(id), 0);
       }
       // Each allocation along the edit fails in turn; every call either
@@ -148,11 +154,13 @@ TEST(ArrayTreeMemory, ASmallerGrowthIsTriedWhenTheGeometricOneFails) {
   Tree tree;
   ASSERT_NE(tree.object, nullptr);
   Build(tree.t);
+  // The page of 15000 lies beyond the directory's 10 entries (for 9999):
+  // doubling it fails, the exact size does, then the page.
   FailAllocation(1);  // only the first
-  EXPECT_EQ(tree.t.AppendChild(10000, 1), 1);
-  EXPECT_EQ(StopFailing(), 2u);
-  EXPECT_EQ(tree.t.GetParent(10999, nullptr), 0);
-  EXPECT_EQ(tree.t.GetParent(11000, nullptr), -1);
+  EXPECT_EQ(tree.t.AppendChild(15000, 1), 1);
+  EXPECT_EQ(StopFailing(), 3u);
+  EXPECT_EQ(tree.t.GetParent(15999, nullptr), 0);
+  EXPECT_EQ(tree.t.GetParent(16000, nullptr), -1);
   // Queries and the other edits allocate nothing.
   int32_t b[16];
   NodePair p[16];
@@ -176,6 +184,29 @@ TEST(ArrayTreeMemory, ASmallerGrowthIsTriedWhenTheGeometricOneFails) {
   EXPECT_EQ(cleared, 1);
 }
 
+// Slots first given pages of their own (few nodes, IDs beyond the front)
+// are taken into the front once there are nodes enough, links and all,
+// and their pages given back.
+TEST(ArrayTreeMemory, PagesAreTakenIntoTheFront) {
+  Tree tree;
+  ASSERT_NE(tree.object, nullptr);
+  ArraySlotTree& t = tree.t;
+  ASSERT_EQ(t.SetRoot(1), 1);
+  ASSERT_EQ(t.AppendChild(1500, 1), 1);
+  ASSERT_EQ(t.AppendChild(3000, 1500), 1);
+  ASSERT_EQ(t.AppendChild(5000, 3000), 1);
+  const size_t paged = rodarove_test::LiveBlocks();
+  for (int32_t id = 2; id <= 700; ++id) ASSERT_EQ(t.AppendChild(id, 1), 1);
+  // The front doubles twice, over 1500's and 3000's pages, not to 6000's.
+  ASSERT_EQ(t.AppendChild(6000, 5000), 1);
+  EXPECT_EQ(rodarove_test::LiveBlocks(), paged - 1) << "two pages given back, one taken";
+  EXPECT_EQ(t.ListAll(kSlotGetPathToRoot, 6000), (std::vector<int32_t>{6000, 5000, 3000, 1500, 1}));
+  EXPECT_EQ(t.Descendants(1500).size(), 3u);
+  int32_t out = 0;
+  EXPECT_EQ(t.GetNextSibling(1500, &out), 1);
+  EXPECT_EQ(out, 2);
+}
+
 rodarove_test::TreeSlots NewWideTree() {
   rodarove_test::TreeSlots t(rodarove::CreateArrayTreeContainer());
   if (t.object() != nullptr) rodarove_test::BuildWideTree(t);
@@ -195,6 +226,27 @@ TEST(ArrayTreeMemory, WalkStackIsKeptUntilClear) {
   rodarove_test::TreeSlots t = NewWideTree();
   rodarove_test::ExpectWalkMemoryKeptUntilClear(t, [&] { rodarove_test::BuildWideTree(t); });
   DestroyTree(t);
+}
+
+// Clear gives back the memory of every slot written and of the walks: the
+// component then holds what a new one holds.
+TEST(ArrayTreeMemory, ClearGivesBackWhatTheSlotsTook) {
+  const size_t before = rodarove_test::LiveBlocks();
+  rodarove_test::TreeSlots t = NewWideTree();
+  ASSERT_NE(t.object(), nullptr);
+  ASSERT_EQ(t.Clear(), 1);
+  const size_t cleared = rodarove_test::LiveBlocks() - before;
+  EXPECT_EQ(cleared, 1u) << "the object alone";
+  rodarove_test::BuildWideTree(t);
+  ASSERT_EQ(t.AppendChild(178955999, 2), 1);
+  ASSERT_EQ(t.AppendChild(90000000, 178955999), 1);
+  EXPECT_GT(t.GetAllNodes(nullptr, nullptr, 0), 1000) << "a walk that takes memory";
+  EXPECT_GT(rodarove_test::LiveBlocks() - before, cleared + 3) << "pages and the walk stack";
+  ASSERT_EQ(t.Clear(), 1);
+  EXPECT_EQ(rodarove_test::LiveBlocks() - before, cleared);
+  EXPECT_EQ(t.GetParent(178955999, nullptr), 0) << "the count stays";
+  DestroyTree(t);
+  EXPECT_EQ(rodarove_test::LiveBlocks(), before);
 }
 
 }  // namespace

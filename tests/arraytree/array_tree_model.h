@@ -1,7 +1,8 @@
 // A plain model of component 837 for the randomized check: the slot store,
 // the edits step by step, and the queries as straightforward recursions
 // over the slots. It is slow and simple on purpose; the module must give
-// the same answers and write the same entries.
+// the same answers and write the same entries. Slots of IDs from 65,536 up
+// are kept in a map, so that IDs up to the limit cost what they hold.
 //
 // Insertions are refused when the new node would become its own ancestor,
 // so links never cycle; the walks still throw Cyclic when they come to a
@@ -11,6 +12,7 @@
 #ifndef RODAROVE_TESTS_ARRAYTREE_ARRAY_TREE_MODEL_H_
 #define RODAROVE_TESTS_ARRAYTREE_ARRAY_TREE_MODEL_H_
 
+#include <algorithm>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -28,20 +30,22 @@ class ArrayTreeModel {
   };
   static constexpr uint32_t kLimit = 178956000;
 
-  // A growth beyond maxSlots slots fails, as when the allocation fails.
-  explicit ArrayTreeModel(uint32_t maxSlots = kLimit) : slots_(1000, Slot{}), maxSlots_(maxSlots) {}
-
   uint32_t slot_count() const { return count_; }
-  const Slot& slot(int32_t id) const { return slots_[static_cast<uint32_t>(id)]; }
+  // The slot of any ID below the count (zero when never written).
+  const Slot& slot(int32_t id) const { return slots_.Get(static_cast<uint32_t>(id)); }
+  // Calls fn(id, slot) for every ID that may hold something, in order.
+  template <typename Fn>
+  void ForEachSlot(Fn fn) const {
+    slots_.ForEach(fn);
+  }
 
   // ---- store
   bool InRange(int32_t id) const { return id != 0 && static_cast<uint32_t>(id) < count_; }
   Slot* Find(int32_t id) { return InRange(id) && S(id).used ? &S(id) : nullptr; }
   bool Grow(int32_t id) {
     uint32_t u = static_cast<uint32_t>(id);
-    if (u >= kLimit || u / 1000 + 1 > maxSlots_ / 1000) return false;
+    if (u >= kLimit) return false;
     count_ = (u / 1000 + 1) * 1000;
-    slots_.resize(count_, Slot{});
     return true;
   }
   bool Fits(int32_t id) { return static_cast<uint32_t>(id) < count_ || Grow(id); }
@@ -56,7 +60,7 @@ class ArrayTreeModel {
     return 1;
   }
   int32_t Clear() {
-    for (auto& s : slots_) s = Slot{};
+    slots_.Clear();
     hasRoot_ = 0;
     return 1;
   }
@@ -310,7 +314,7 @@ class ArrayTreeModel {
   }
 
  private:
-  Slot& S(int32_t id) { return slots_[static_cast<uint32_t>(id)]; }
+  Slot& S(int32_t id) { return slots_.At(static_cast<uint32_t>(id)); }
   static int32_t Answer(int32_t link, int32_t* out) {
     if (link == 0) return 0;
     if (out) *out = link;
@@ -330,7 +334,6 @@ class ArrayTreeModel {
   void Begin() {
     steps_ = 0;
     ++generation_;
-    if (seen_.size() < count_) seen_.resize(count_, 0);
   }
   void Step() {
     if (++steps_ > 4ull * count_) throw Cyclic{};
@@ -338,7 +341,7 @@ class ArrayTreeModel {
   // A node the walk comes to; twice means the links cycle.
   void Visit(int32_t id) {
     Step();
-    uint32_t& mark = seen_[static_cast<uint32_t>(id)];
+    uint32_t& mark = seen_.At(static_cast<uint32_t>(id));
     if (mark == generation_) throw Cyclic{};
     mark = generation_;
   }
@@ -378,15 +381,15 @@ class ArrayTreeModel {
     if (!Find(id) || !Find(S(id).parent)) return false;
     if (hasRoot_ && id == rootId_) return false;
     if (!destOk) return false;
-    std::vector<int32_t> path(count_);
-    int32_t n = 0;
+    std::vector<int32_t> path;
     try {
-      n = GetPathToRoot(dest, path.data(), static_cast<int32_t>(path.size()));
+      path.resize(static_cast<size_t>(std::max(0, GetPathToRoot(dest, nullptr, 0))));
+      GetPathToRoot(dest, path.data(), static_cast<int32_t>(path.size()));
     } catch (Cyclic&) {
-      n = static_cast<int32_t>(count_);
+      return false;
     }
-    for (int32_t i = 0; i < n && i < static_cast<int32_t>(path.size()); ++i) {
-      if (path[i] == id) return false;
+    for (int32_t up : path) {
+      if (up == id) return false;
     }
     return true;
   }
@@ -445,13 +448,43 @@ class ArrayTreeModel {
     return a + c;
   }
 
-  std::vector<Slot> slots_;
-  uint32_t maxSlots_;
+  // Values by index: a vector below 65,536, a map above.
+  template <typename T>
+  class Sparse {
+   public:
+    T& At(uint32_t i) {
+      if (i >= kLow) return high_[i];
+      if (i >= low_.size()) low_.resize(i + 1, T{});
+      return low_[i];
+    }
+    const T& Get(uint32_t i) const {
+      static const T kZero{};
+      if (i < low_.size()) return low_[i];
+      auto it = high_.find(i);
+      return it != high_.end() ? it->second : kZero;
+    }
+    void Clear() {
+      low_.clear();
+      high_.clear();
+    }
+    template <typename Fn>
+    void ForEach(Fn fn) const {
+      for (uint32_t i = 0; i < low_.size(); ++i) fn(i, low_[i]);
+      for (const auto& [i, v] : high_) fn(i, v);
+    }
+
+   private:
+    static constexpr uint32_t kLow = 65536;
+    std::vector<T> low_;
+    std::map<uint32_t, T> high_;
+  };
+
+  Sparse<Slot> slots_;
   uint32_t count_ = 1000;
   int32_t hasRoot_ = 0;
   int32_t rootId_ = 0;
   uint64_t steps_ = 0;
-  std::vector<uint32_t> seen_;
+  Sparse<uint32_t> seen_;
   uint32_t generation_ = 0;
 };
 

@@ -1,10 +1,11 @@
 // Randomized check of component 837 against ArrayTreeModel: random edits,
 // removals of inner nodes, re-insertion of removed IDs, children under IDs
-// that are not nodes, growth and refusals, all through the built library by
-// slot number. After every edit some answers are compared; every so often
-// all of them, with buffers of every kind of capacity. After every edit the
-// model's links must hold no cycle, and no walk may list more entries than
-// there are nodes (a path up may end at one ID that is not a node).
+// that are not nodes, growth (to the far end of the IDs) and refusals, all
+// through the built library by slot number. After every edit some answers
+// are compared; every so often all of them, with buffers of every kind of
+// capacity. After every edit the model's links must hold no cycle, and no
+// walk may list more entries than there are nodes (a path up may end at one
+// ID that is not a node).
 //
 // RODAROVE_SEED fixes the seed (printed on every run); RODAROVE_MODEL_STEPS
 // sets the number of operations (default 200000).
@@ -41,7 +42,9 @@ class ModelCheck {
       : rng_(seed), pool_(poolSize), strayParents_(strayParents) {
     tree_ = rodarove_test::NewArrayTree();
     for (int32_t i = 1; i <= pool_; ++i) ids_.push_back(i);
-    for (int32_t id : {998, 999, 1000, 1001, 1500, 1999, 2000, 2001, 2999, 3000, 4321}) {
+    // Steps of the slot count, and the far end of the IDs (slots that are
+    // never written up to it read as empty).
+    for (int32_t id : {998, 999, 1000, 1001, 1500, 1999, 2000, 2001, 2999, 3000, 4321, 178955999}) {
       ids_.push_back(id);
     }
   }
@@ -66,7 +69,9 @@ class ModelCheck {
     ASSERT_EQ(tree_.GetRoot(&a), model_.GetRoot(&b));
     ASSERT_EQ(a, b);
     for (int32_t id : ids_) CompareSingles(id);
-    for (int32_t id : {0, -1, INT32_MIN, INT32_MAX, 6000, 5999}) CompareSingles(id);
+    for (int32_t id : {0, -1, INT32_MIN, INT32_MAX, 6000, 5999, 100000, 178955000, 178956000}) {
+      CompareSingles(id);
+    }
     for (int32_t id : ids_) {
       for (int q = 0; q < 9; ++q) CompareList(q, id, kBufferSize);
     }
@@ -246,17 +251,17 @@ class ModelCheck {
     std::snprintf(line, sizeof line, "root %d (%d)\n", model_.GetRoot(&root) ? root : 0,
                   model_.GetRoot(nullptr));
     text += line;
-    for (uint32_t id = 1; id < model_.slot_count(); ++id) {
-      const ArrayTreeModel::Slot& s = model_.slot(static_cast<int32_t>(id));
+    model_.ForEachSlot([&](uint32_t id, const ArrayTreeModel::Slot& s) {
+      if (id == 0 || id >= model_.slot_count()) return;
       if (!s.used && !s.parent && !s.firstChild && !s.lastChild && !s.nextSibling &&
           !s.prevSibling) {
-        continue;
+        return;
       }
       std::snprintf(line, sizeof line, "%u: used %d parent %d first %d last %d prev %d next %d\n",
                     id, s.used, s.parent, s.firstChild, s.lastChild, s.prevSibling,
                     s.nextSibling);
       text += line;
-    }
+    });
     return text;
   }
 

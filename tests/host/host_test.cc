@@ -184,6 +184,38 @@ TEST(HostManual, ListsEveryCommandAndReadsCleanly) {
   rmdir(dir.c_str());
 }
 
+// Every export and slot section of the reference ends with the host's
+// help for its command, between "<!-- help:begin CMD -->" and
+// "<!-- help:end -->": the reference and 'help CMD' cannot drift apart.
+// RODAROVE_UPDATE_EXPECTED=1 fills the blocks from the host instead.
+TEST(HostManual, ReferenceHoldsTheHelpOfEveryCommand) {
+  const std::string path = kExamples + "/../docs/reference.md";
+  std::string text;
+  ASSERT_TRUE(ReadFile(path, &text)) << path;
+  const std::string begin = "<!-- help:begin ", end = "<!-- help:end -->";
+  std::string want;
+  size_t at = 0;
+  int blocks = 0;
+  for (size_t b; (b = text.find(begin, at)) != std::string::npos; ++blocks) {
+    const size_t close = text.find(" -->\n", b);
+    ASSERT_NE(close, std::string::npos);
+    const std::string command = text.substr(b + begin.size(), close - b - begin.size());
+    const size_t e = text.find(end, close);
+    ASSERT_NE(e, std::string::npos) << command;
+    HostResult r = RunHost({"-"}, "help " + command + "\n");
+    ASSERT_EQ(r.status, 0) << r.output;
+    want += text.substr(at, close + 5 - at) + "\nIn the host program, `help " + command +
+            "`:\n\n";
+    std::istringstream in(r.output);
+    for (std::string line; std::getline(in, line);) want += line.empty() ? "\n" : "    " + line + "\n";
+    want += "\n" + end;
+    at = e + end.size();
+  }
+  want += text.substr(at);
+  EXPECT_GT(blocks, 40);
+  EXPECT_EQ(CompareWithFile(want, path), "");
+}
+
 // At the prompt an error is shown with its line number and the session
 // goes on; the prompt appears only on a terminal (or when asked for).
 TEST(HostPrompt, TerminalSessionReportsErrorsAndGoesOn) {

@@ -1,7 +1,8 @@
 // The module driven from C, as a C host drives it: loaded by path, reached
 // through the seven exports, and every slot from 0 to 34 called through the
 // C view of the table on both classes, on a small tree whose answers are
-// checked. On 32-bit Windows each slot call goes out as __thiscall (object
+// checked, and slots 0 to 29 again through the ITreeContainer view. On
+// 32-bit Windows each slot call goes out as __thiscall (object
 // in ECX, the slot removes its arguments); the stack pointer is compared
 // around every call, so a slot that removes the wrong number of bytes fails
 // here rather than somewhere later.
@@ -257,6 +258,33 @@ static void ExerciseEverySlot(ITreeComponent* t, int32_t componentId) {
   EXPECT_VOID(t->lpVtbl->Release(t, 0));
 }
 
+// The same object through the ITreeContainer view (slots 0-29): a tree
+// built, asked, moved, pruned and released through that table alone.
+static void ExerciseContainerView(ITreeContainer* v, int32_t componentId) {
+  int32_t out = -7;
+  NodePair pairs[4];
+
+  EXPECT_EQ(v->lpVtbl->GetComponentID(v), componentId);
+  EXPECT_EQ(v->lpVtbl->GetVersion(v), 1);
+  EXPECT_VOID(v->lpVtbl->SetAutoFree(v, 3));
+  EXPECT_EQ(v->lpVtbl->GetAutoFree(v), 3);
+  EXPECT_VOID(v->lpVtbl->SetAutoFree(v, 0));
+  EXPECT_EQ(v->lpVtbl->SetRoot(v, 1), 1);
+  EXPECT_EQ(v->lpVtbl->AppendChild(v, 2, 1), 1);
+  EXPECT_EQ(v->lpVtbl->AppendChild(v, 3, 1), 1);
+  EXPECT_EQ(v->lpVtbl->MoveAfter(v, 2, 3), 1);
+  EXPECT_EQ(v->lpVtbl->GetNextSibling(v, 3, &out), 1);
+  EXPECT_EQ(out, 2);
+  EXPECT_EQ(v->lpVtbl->GetAllNodes(v, &out, pairs, 4), 3);
+  EXPECT_EQ(out, 1);
+  EXPECT_EQ(pairs[0].id * 10 + pairs[1].id, 32);
+  EXPECT_EQ(v->lpVtbl->RemoveNode(v, 3), 1);
+  EXPECT_EQ(v->lpVtbl->GetFirstChild(v, 1, &out), 1);
+  EXPECT_EQ(out, 2);
+  EXPECT_EQ(v->lpVtbl->Clear(v), 1);
+  EXPECT_VOID(v->lpVtbl->Release(v, 0));
+}
+
 int main(int argc, char** argv) {
   Exports e;
   int32_t ids[4] = {0, 0, 0, 0};
@@ -289,6 +317,9 @@ int main(int argc, char** argv) {
     EXPECT_EQ(c->lpVtbl->GetComponentID(c), classes[k]);
     EXPECT_EQ(e.PavexDllCanUnloadNow(), 0);
     ExerciseEverySlot(RodaroveAsTree(c), classes[k]);
+    EXPECT_EQ(e.PavexDllCanUnloadNow(), 1);
+    c = e.CreateComponent(classes[k], 8);
+    if (c != NULL) ExerciseContainerView((ITreeContainer*)(void*)c, classes[k]);
     EXPECT_EQ(e.PavexDllCanUnloadNow(), 1);
   }
 

@@ -10,6 +10,7 @@ namespace {
 std::atomic<size_t> g_failAt{0};
 std::atomic<bool> g_sticky{false};
 std::atomic<size_t> g_count{0};
+std::atomic<size_t> g_live{0};
 
 // Counts one allocation; true when it must fail.
 bool ShouldFail() {
@@ -21,7 +22,9 @@ bool ShouldFail() {
 
 void* Allocate(size_t size) {
   if (ShouldFail()) return nullptr;
-  return std::malloc(size == 0 ? 1 : size);
+  void* p = std::malloc(size == 0 ? 1 : size);
+  if (p != nullptr) g_live.fetch_add(1, std::memory_order_relaxed);
+  return p;
 }
 }  // namespace
 
@@ -38,6 +41,14 @@ size_t StopFailing() {
 
 size_t AllocationsSoFar() { return g_count.load(); }
 
+size_t LiveBlocks() { return g_live.load(); }
+
+void Free(void* p) {
+  if (p == nullptr) return;
+  g_live.fetch_sub(1, std::memory_order_relaxed);
+  std::free(p);
+}
+
 }  // namespace rodarove_test
 
 void* operator new(size_t size) {
@@ -52,9 +63,9 @@ void* operator new[](size_t size) {
 }
 void* operator new(size_t size, const std::nothrow_t&) noexcept { return rodarove_test::Allocate(size); }
 void* operator new[](size_t size, const std::nothrow_t&) noexcept { return rodarove_test::Allocate(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, size_t) noexcept { std::free(p); }
-void operator delete[](void* p, size_t) noexcept { std::free(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete(void* p) noexcept { rodarove_test::Free(p); }
+void operator delete[](void* p) noexcept { rodarove_test::Free(p); }
+void operator delete(void* p, size_t) noexcept { rodarove_test::Free(p); }
+void operator delete[](void* p, size_t) noexcept { rodarove_test::Free(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { rodarove_test::Free(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { rodarove_test::Free(p); }

@@ -20,6 +20,10 @@ size_t StopFailing();
 // Allocations counted since arming (or since the last StopFailing).
 size_t AllocationsSoFar();
 
+// Blocks allocated and not freed yet, counted over the whole run: equal
+// before and after a piece of work that gives back all it took.
+size_t LiveBlocks();
+
 // Arms for the scope of the object; disarms on destruction.
 class ScopedAllocationFailure {
  public:

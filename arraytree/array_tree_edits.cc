@@ -1,0 +1,238 @@
+// Component 837: creation, the edits, and the two sibling relinkings they
+// are built from.
+#include "arraytree/array_tree_container.h"
+
+namespace rodarove {
+
+IComponent* CreateArrayTreeContainer() {
+  IComponent* component = CreateComponentObject<ArrayTreeContainer>();
+  if (component == nullptr) return nullptr;
+  auto* tree = static_cast<ArrayTreeContainer*>(static_cast<ITreeContainer*>(component));
+  if (!tree->HasStore()) {
+    tree->Discard();
+    return nullptr;
+  }
+  return component;
+}
+
+// A refused SetRoot or insertion keeps the count it grew to; one refused
+// for want of memory leaves the store as it was.
+int32_t ArrayTreeContainer::SetRoot(int32_t id) {
+  const uint32_t countBefore = store_.count();
+  if (id == 0) return 0;
+  if (!MakeRoomFor(id)) return 0;
+  if (hasRoot_ != 0) return 0;
+  // Refilling a node's slot would leave its relatives linked to a slot that
+  // no longer links back.
+  if (SlotOf(id).used) return 0;
+  if (!PrepareSlots(id, id, countBefore)) return 0;
+  rootId_ = id;
+  hasRoot_ = 1;
+  Refill(id);
+  return 1;
+}
+
+int32_t ArrayTreeContainer::Clear() {
+  store_.Clear();
+  nodeCount_ = 0;
+  hasRoot_ = 0;
+  rows_.Release();
+  return 1;
+}
+
+// ---------------------------------------------------------------------------
+// Insertions and removal
+
+// Parent links of nodes have no cycle, so this ends within slot_count()
+// steps.
+bool ArrayTreeContainer::ClimbReaches(int32_t from, int32_t to) const {
+  int32_t cur = from;
+  for (uint32_t steps = 0; steps < store_.count(); ++steps) {
+    const TreeSlot* slot = FindSlot(cur);
+    if (slot == nullptr) return cur == to;
+    cur = slot->parent;
+  }
+  return true;
+}
+
+bool ArrayTreeContainer::AcceptsChild(int32_t newId, int32_t parentId) {
+  if (newId == 0 || parentId == 0) return false;
+  if (!MakeRoomFor(newId)) return false;
+  // The parent need only be in range; it need not be a node.
+  if (static_cast<uint32_t>(parentId) >= store_.count()) return false;
+  return !SlotOf(newId).used && parentId != newId && !WouldCloseCycle(newId, parentId);
+}
+
+// The parent keeps its first (or last) child unless that was refId.
+inline int32_t ArrayTreeContainer::LinkBeside(int32_t newId, int32_t parentId, int32_t refId,
+                                              bool after, uint32_t countBefore) {
+  // The parent and the reference are nodes, and so have memory.
+  if (!PrepareSlots(newId, newId, countBefore)) return 0;
+  const TreeSlot& ref = SlotOf(refId);
+  const int32_t a = after ? refId : ref.prevSibling;
+  const int32_t b = after ? ref.nextSibling : refId;
+  Refill(newId).parent = parentId;
+  Splice(a, newId, b);
+  TreeSlot& parent = Edit(parentId);
+  if (after && parent.lastChild == refId) parent.lastChild = newId;
+  if (!after && parent.firstChild == refId) parent.firstChild = newId;
+  return 1;
+}
+
+// A refusal leaves nothing behind but the grown count: the new slot is
+// filled only once every test passed.
+int32_t ArrayTreeContainer::AddChild(int32_t newId, int32_t parentId, bool last) {
+  const uint32_t countBefore = store_.count();
+  if (!AcceptsChild(newId, parentId)) return 0;
+  const TreeSlot& parent = SlotOf(parentId);
+  if (parent.firstChild != 0) {
+    // As InsertAfter of the last child (InsertBefore of the first) would,
+    // whose tests of newId are those just made.
+    const int32_t refId = last ? parent.lastChild : parent.firstChild;
+    if (!BesideAccepts(parentId, refId)) return 0;
+    return LinkBeside(newId, parentId, refId, last, countBefore);
+  }
+  // The only child; the parent's slot may never have been written.
+  if (!PrepareSlots(newId, parentId, countBefore)) return 0;
+  Refill(newId).parent = parentId;
+  TreeSlot& written = Edit(parentId);
+  written.firstChild = newId;
+  written.lastChild = newId;
+  return 1;
+}
+
+int32_t ArrayTreeContainer::AppendChild(int32_t newId, int32_t parentId) {
+  return AddChild(newId, parentId, true);
+}
+
+int32_t ArrayTreeContainer::PrependChild(int32_t newId, int32_t parentId) {
+  return AddChild(newId, parentId, false);
+}
+
+bool ArrayTreeContainer::AcceptsInsertBeside(int32_t newId, int32_t parentId, int32_t refId) {
+  if (newId == 0) return false;
+  if (!MakeRoomFor(newId)) return false;
+  if (static_cast<uint32_t>(parentId) >= store_.count() ||
+      static_cast<uint32_t>(refId) >= store_.count()) {
+    return false;
+  }
+  if (!BesideAccepts(parentId, refId)) return false;
+  return !SlotOf(newId).used && parentId != newId && !WouldCloseCycle(newId, parentId);
+}
+
+
+int32_t ArrayTreeContainer::InsertAfter(int32_t newId, int32_t parentId, int32_t refId) {
+  const uint32_t countBefore = store_.count();
+  if (!AcceptsInsertBeside(newId, parentId, refId)) return 0;
+  return LinkBeside(newId, parentId, refId, true, countBefore);
+}
+
+int32_t ArrayTreeContainer::InsertBefore(int32_t newId, int32_t parentId, int32_t refId) {
+  const uint32_t countBefore = store_.count();
+  if (!AcceptsInsertBeside(newId, parentId, refId)) return 0;
+  return LinkBeside(newId, parentId, refId, false, countBefore);
+}
+
+int32_t ArrayTreeContainer::RemoveNode(int32_t id) {
+  if (FindSlot(id) == nullptr) return -1;
+  TreeSlot& slot = Edit(id);
+  const int32_t a = slot.prevSibling;
+  const int32_t b = slot.nextSibling;
+  const int32_t p = slot.parent;
+  Unsplice(a, b);
+  if (p != 0) {
+    TreeSlot& parent = Edit(p);
+    if (parent.firstChild == id) parent.firstChild = b;
+    if (parent.lastChild == id) parent.lastChild = a;
+  }
+  // The links stay: children keep naming id as their parent.
+  slot.used = false;
+  --nodeCount_;
+  if (id == rootId_) hasRoot_ = 0;
+  return 1;
+}
+
+// ---------------------------------------------------------------------------
+// Moves
+
+bool ArrayTreeContainer::IsInSubtree(int32_t dest, int32_t id) const {
+  int32_t cur = dest;
+  for (uint32_t steps = 0; steps < store_.count(); ++steps) {
+    if (cur == id) return true;
+    const TreeSlot* slot = FindSlot(cur);
+    if (slot == nullptr) return false;
+    cur = slot->parent;
+    if (cur == 0) return false;
+  }
+  return false;
+}
+
+bool ArrayTreeContainer::CanDetach(int32_t id) const {
+  const TreeSlot* slot = FindSlot(id);
+  if (slot == nullptr) return false;
+  if (hasRoot_ != 0 && id == rootId_) return false;
+  // Refuses a node whose parent link is 0 or names an ID that is not a node.
+  return FindSlot(slot->parent) != nullptr;
+}
+
+// A node without previous sibling hands the parent's first child to its
+// next one, whatever the parent listed first.
+void ArrayTreeContainer::DetachNode(int32_t id) {
+  const TreeSlot& slot = SlotOf(id);
+  const int32_t p = slot.parent;
+  const int32_t a = slot.prevSibling;
+  const int32_t b = slot.nextSibling;
+  Unsplice(a, b);
+  TreeSlot& parent = Edit(p);
+  if (a == 0) parent.firstChild = b;
+  if (parent.lastChild == id) parent.lastChild = a != 0 ? a : b;
+}
+
+void ArrayTreeContainer::Attach(int32_t id, int32_t p, int32_t a, int32_t b) {
+  Edit(id).parent = p;
+  Splice(a, id, b);
+  TreeSlot& parent = Edit(p);
+  if (a == 0) parent.firstChild = id;
+  if (b == 0) parent.lastChild = id;
+}
+
+// Every move tests its destination before it detaches, so a refused move
+// changes nothing. Refused: the root, a node whose parent is not a node, a
+// destination that is not a node (or, for a reference, has no parent), and
+// a destination inside the moved subtree, the node itself included. The
+// place beside the destination is read after the node is detached.
+
+int32_t ArrayTreeContainer::MoveNode(int32_t id, int32_t destId, MovePlace place) {
+  if (!CanDetach(id)) return 0;
+  const bool beside = place == MovePlace::kBefore || place == MovePlace::kAfter;
+  int32_t p = destId;
+  if (beside ? GetParent(destId, &p) != 1 : FindSlot(destId) == nullptr) return 0;
+  if (IsInSubtree(destId, id)) return 0;
+  DetachNode(id);
+  const TreeSlot& dest = SlotOf(destId);
+  switch (place) {
+    case MovePlace::kFirstChild: Attach(id, destId, 0, dest.firstChild); break;
+    case MovePlace::kLastChild: Attach(id, destId, dest.lastChild, 0); break;
+    case MovePlace::kBefore: Attach(id, p, dest.prevSibling, destId); break;
+    case MovePlace::kAfter: Attach(id, p, destId, dest.nextSibling); break;
+  }
+  return 1;
+}
+
+int32_t ArrayTreeContainer::MoveToFirstChild(int32_t id, int32_t newParentId) {
+  return MoveNode(id, newParentId, MovePlace::kFirstChild);
+}
+
+int32_t ArrayTreeContainer::MoveToLastChild(int32_t id, int32_t newParentId) {
+  return MoveNode(id, newParentId, MovePlace::kLastChild);
+}
+
+int32_t ArrayTreeContainer::MoveBefore(int32_t id, int32_t refId) {
+  return MoveNode(id, refId, MovePlace::kBefore);
+}
+
+int32_t ArrayTreeContainer::MoveAfter(int32_t id, int32_t refId) {
+  return MoveNode(id, refId, MovePlace::kAfter);
+}
+
+}  // namespace rodarove
