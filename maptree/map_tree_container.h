@@ -24,7 +24,7 @@
 #include <cstdint>
 
 #include "component/component_base.h"
-#include "component/walk_stack.h"
+#include "component/tree_walk.h"
 #include "maptree/node_table.h"
 #include "rodarove/tree_container.h"
 
@@ -95,12 +95,9 @@ class MapTreeContainer final : public ComponentBase<kMapTreeComponentId> {
   int32_t MoveNode(int32_t id, int32_t destId, Place place);
   // Links node n (key k, in no child list) to `place` beside dest (key d).
   void Link(NodeRecord* n, Key k, NodeRecord* dest, Key d, Place place);
-  // Links node n (key k, in no child list) under the node of key pk between
-  // prev and next, each a key or, when there is none, pk. `parent` (pk's
-  // record) and `known` (the record of prev or of next) may be given, or
-  // null to be looked up when needed.
-  void Splice(NodeRecord* n, Key k, Key pk, NodeRecord* parent, Key prev, Key next,
-              NodeRecord* known);
+  // Links node n (key k, in no child list) under the node of key pk
+  // between prev and next, each a key or, when there is none, pk.
+  void Splice(NodeRecord* n, Key k, Key pk, Key prev, Key next);
   // Takes node n (key k, not the root) out of its parent's child list.
   void Unlink(NodeRecord* n, Key k);
   // Erases every descendant of top (not top itself); returns how many.
@@ -110,36 +107,31 @@ class MapTreeContainer final : public ComponentBase<kMapTreeComponentId> {
 
   // The answer of a single-link query: the link of id's record.
   int32_t LinkLookup(int32_t id, Key NodeRecord::*link, int32_t* out) const;
+  // The walks that read the store take its reader (NodeTable::Visit), as
+  // `t`, so that each is built for each placement.
+  template <typename Reader>
+  int32_t PathFromRoot(const Reader& t, Key k, int32_t* buffer, int32_t capacity) const;
+  template <typename Reader>
+  int32_t PathToRoot(const Reader& t, Key k, int32_t* buffer, int32_t capacity) const;
   // Writes the IDs of the child row that starts at `first`, but for
   // `skip`, from list position `pos` on; returns how many there are.
   int32_t WriteRow(Key first, Key skip, int32_t* buffer, int32_t capacity, int32_t pos) const;
-  // For the walks by links, from node *n whose walk below is done: moves
-  // *n to its sibling by `sibling` (next or previous) or to that of its
-  // nearest ancestor below top that has one, taking one from *level per
-  // level climbed; false when the climb reaches top.
-  bool StepAcross(Key* n, Key top, Key NodeRecord::*sibling, int32_t* level) const;
-  // The walks below top, each by the stack (-1 when it cannot grow, the
-  // entries written so far being those of the answer) or by links without
-  // memory.
+  template <typename Reader>
+  int32_t WriteRow(const Reader& t, Key first, Key skip, int32_t* buffer, int32_t capacity,
+                   int32_t pos) const;
+  // The whole-tree walks: the walk from x0 with `visit`
+  // (component/tree_walk.h), by the stack or, when it cannot grow, by links.
+  using WalkNode = uint64_t;
+  template <WalkOrder kOrder, typename Visit>
+  void WalkFrom(Key x0, Visit& visit);
+  // The pairs below top (GetAllNodes, GetDescendants).
   int32_t WalkPairs(Key top, NodePair* pairs, int32_t capacity);
-  int32_t WalkPairsByStack(Key top, NodePair* pairs, int32_t capacity);
-  int32_t WalkPairsByLinks(Key top, NodePair* pairs, int32_t capacity) const;
-  int32_t LeavesByStack(Key top, int32_t* buffer, int32_t capacity);
-  int32_t LeavesByLinks(Key top, int32_t* buffer, int32_t capacity) const;
-  int32_t AtDepthByStack(int32_t depth, Key top, int32_t* buffer, int32_t capacity);
-  int32_t AtDepthByLinks(int32_t depth, Key top, int32_t* buffer, int32_t capacity) const;
 
   void ReleaseStore();
 
   NodeTable table_;
-  // What a walk has still to do: for the pair walk a child row (its first
-  // node and the ID of their parent), for the leaves a next sibling, for
-  // the depth walk a next sibling and its depth.
-  struct Pending {
-    Key key;
-    int32_t tag;
-  };
-  WalkStack<Pending, 64> pending_;
+  // The branches a whole-tree walk has still to come to.
+  WalkStack<WalkBranch<WalkNode>, 64> pending_;
 };
 
 }  // namespace rodarove

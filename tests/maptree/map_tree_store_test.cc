@@ -25,6 +25,9 @@
 
 namespace {
 
+// The store's memory fails on demand too.
+const bool kStoreMemoryCounted = (rodarove::resizeNodeMemory = &rodarove_test::Reallocate, true);
+
 using rodarove_test::SlotTree;
 using V = std::vector<int32_t>;
 
@@ -217,7 +220,7 @@ constexpr size_t kLongestProbe = 256;
 constexpr size_t kMeanProbe = 8;
 
 void ExpectProbesShort(SlotTree& t, const char* what) {
-  const rodarove::NodeTable& table = TableOf(t);
+  const rodarove::ProbedTable& table = TableOf(t).Rest();
   EXPECT_LE(table.LongestProbe(), kLongestProbe) << what;
   EXPECT_LE(table.TotalProbe(), kMeanProbe * table.Count()) << what;
 }
@@ -260,9 +263,9 @@ TEST(MapTreeStore, IdsChosenToCollideStayNearTheirHomes) {
 
   std::mt19937 rng(SeedFromEnvironment("chosen IDs"));
   SlotTree t = NewTree();
-  const rodarove::NodeTable& table = TableOf(t);
+  const rodarove::ProbedTable& table = TableOf(t).Rest();
   std::vector<int32_t> ids;
-  for (uint32_t key = 0; key < 20000; ++key) ids.push_back(table.IdOf(key));
+  for (uint32_t key = 0; key < 20000; ++key) ids.push_back(static_cast<int32_t>(table.IdOf(key)));
   rodarove_test::Model m;
   ASSERT_EQ(t.SetRoot(ids[0]), m.SetRoot(ids[0]));
   for (size_t i = 1; i < ids.size(); ++i) {
@@ -310,63 +313,71 @@ TEST(MapTreeStore, IdsChosenToCollideStayNearTheirHomes) {
 // Without memory a table cannot draw another multiplier: IDs chosen against
 // its own still go in, into one long run, while it has room, and the first
 // insertion with memory spreads them again. Every link holds throughout.
+// The tree's IDs lie far apart, so that the hashed part holds them.
 TEST(MapTreeStore, ALongRunWithoutMemoryStaysRight) {
   SlotTree t = NewTree();
   rodarove_test::Model m;
+  auto far = [](int32_t i) { return i * 65537; };
   ASSERT_EQ(t.SetRoot(0), m.SetRoot(0));
-  for (int32_t id = 1; id <= 300; ++id) ASSERT_EQ(t.AppendChild(id, id / 2), m.Insert(id, id / 2, 1));
-  const rodarove::NodeTable& table = TableOf(t);
-  std::vector<int32_t> chosen;  // keys 0, 1, 2, ...: one home for all
+  for (int32_t i = 1; i <= 300; ++i) {
+    ASSERT_EQ(t.AppendChild(far(i), far(i / 2)), m.Insert(far(i), far(i / 2), 1));
+  }
+  const rodarove::ProbedTable& table = TableOf(t).Rest();
+  std::vector<int32_t> chosen;  // hashes 0, 1, 2, ...: one home for all
   for (uint32_t key = 0; chosen.size() < 400; ++key) {
-    if (!m.Has(table.IdOf(key))) chosen.push_back(table.IdOf(key));
+    const int32_t id = static_cast<int32_t>(table.IdOf(key));
+    if (!m.Has(id)) chosen.push_back(id);
   }
   size_t accepted = 0;
   rodarove_test::FailAllocation(1, /*sticky=*/true);
-  while (accepted < chosen.size() && t.PrependChild(chosen[accepted], 7) == 1) ++accepted;
+  while (accepted < chosen.size() && t.PrependChild(chosen[accepted], far(7)) == 1) ++accepted;
   rodarove_test::StopFailing();  // the table was full
-  for (size_t i = 0; i < accepted; ++i) ASSERT_EQ(m.Insert(chosen[i], 7, 0), 1);
+  for (size_t i = 0; i < accepted; ++i) ASSERT_EQ(m.Insert(chosen[i], far(7), 0), 1);
   EXPECT_GT(accepted, 150u);  // enough for a run longer than a new record may start
   EXPECT_GT(table.LongestProbe(), 128u);
   ExpectLinksOf(m, t);
   for (size_t i = accepted; i < chosen.size(); ++i) {
-    ASSERT_EQ(t.AppendChild(chosen[i], 9), m.Insert(chosen[i], 9, 1));
+    ASSERT_EQ(t.AppendChild(chosen[i], far(9)), m.Insert(chosen[i], far(9), 1));
   }
   ExpectProbesShort(t, "a long run after memory came back");
   ExpectLinksOf(m, t);
-  EXPECT_EQ(t.RemoveNode(7), m.Remove(7));
+  EXPECT_EQ(t.RemoveNode(far(7)), m.Remove(far(7)));
   ExpectLinksOf(m, t);
   t.Release();
 }
 
-// An empty bucket has the largest key; the node whose key that is must
+// An empty bucket has the largest hash; the node whose hash that is must
 // still be found, survive growth and erasure, and be told from an empty
-// bucket when it is not stored.
+// bucket when it is not stored. The other IDs lie far apart, so that the
+// hashed part holds them all and grows around that node.
 TEST(MapTreeStore, TheNodeWithTheLargestKeyIsLikeAnyOther) {
   SlotTree t = NewTree();
-  const int32_t largest = TableOf(t).IdOf(0xFFFFFFFFu);
+  const int32_t largest = static_cast<int32_t>(TableOf(t).Rest().IdOf(0xFFFFFFFFu));
+  auto far = [largest](int32_t i) { return i * 40503 != largest ? i * 40503 : -1; };
   EXPECT_EQ(t.Exists(largest), 0);
-  ASSERT_EQ(t.SetRoot(largest == 1 ? 2 : 1), 1);
+  ASSERT_EQ(t.SetRoot(far(1)), 1);
   EXPECT_EQ(t.Exists(largest), 0);
   int32_t root = 0;
   ASSERT_EQ(t.GetRoot(&root), 1);
   ASSERT_EQ(t.AppendChild(largest, root), 1);
-  for (int32_t id = 3; id < 3000; ++id) {
-    if (id == largest) continue;
-    ASSERT_EQ(t.AppendChild(id, id % 2 == 0 ? largest : root), 1) << id;
+  for (int32_t i = 3; i < 3000; ++i) {
+    ASSERT_EQ(t.AppendChild(far(i), i % 2 == 0 ? largest : root), 1) << i;
   }
-  EXPECT_EQ(TableOf(t).IdOf(0xFFFFFFFFu), largest);  // no other multiplier was drawn
+  // No other multiplier was drawn.
+  EXPECT_EQ(static_cast<int32_t>(TableOf(t).Rest().IdOf(0xFFFFFFFFu)), largest);
+  EXPECT_GT(TableOf(t).Rest().Count(), 2990u);
   int32_t out = 0;
   EXPECT_EQ(t.GetParent(largest, &out), 1);
   EXPECT_EQ(out, root);
   const int32_t below = t.GetDescendants(largest, nullptr, 0);
   EXPECT_GT(below, 1000);
-  EXPECT_EQ(t.GetParent(4, &out), 1);
+  EXPECT_EQ(t.GetParent(far(4), &out), 1);
   EXPECT_EQ(out, largest);
   EXPECT_EQ(t.RemoveNode(largest), below + 1);
   EXPECT_EQ(t.Exists(largest), 0);
-  EXPECT_EQ(t.Exists(4), 0);
-  EXPECT_EQ(t.PrependChild(largest, 5), 1);
-  EXPECT_EQ(t.IsChild(largest, 5), 1);
+  EXPECT_EQ(t.Exists(far(4)), 0);
+  EXPECT_EQ(t.PrependChild(largest, far(5)), 1);
+  EXPECT_EQ(t.IsChild(largest, far(5)), 1);
   EXPECT_EQ(t.GetAllNodes(nullptr, nullptr, 0), static_cast<int32_t>(TableOf(t).Count()));
   t.Release();
 }
