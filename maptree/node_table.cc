@@ -115,24 +115,34 @@ NodeTable::Outcome NodeTable::Widen(uint32_t id) {
 }
 
 NodeTable::Outcome NodeTable::Gather(uint32_t id) {
-  // Every ID as an offset from one of them.
-  const uint32_t anchor = window_ != 0 ? base_ : id;
+  // Every ID as an offset from one of them; an empty window counts for
+  // nothing.
+  const bool windowed = windowCount_ != 0;
+  const uint32_t anchor = windowed ? base_ : id;
   int64_t low = Offset(id, anchor);
   int64_t high = low;
-  if (window_ != 0) {
+  if (windowed) {
     low = low < 0 ? low : 0;
     high = high > static_cast<int64_t>(window_) - 1 ? high : static_cast<int64_t>(window_) - 1;
   }
+  // Most often the IDs lie far apart, which shows after a few of them.
+  const size_t count = Count();
+  auto windowOf = [&] {
+    const uint64_t span = static_cast<uint64_t>(high - low) + 1;
+    const uint64_t window = span + span / 8;  // room to grow upwards
+    return window > kMinWindow ? window : kMinWindow;
+  };
+  if (!DenseFits(windowOf(), count + 1)) return Outcome::kSparse;
+  bool fits = true;
   rest_.ForEach([&](const NodeRecord&, uint32_t rid) {
     const int64_t o = Offset(rid, anchor);
     low = o < low ? o : low;
     high = o > high ? o : high;
+    fits = DenseFits(windowOf(), count + 1);
+    return fits;
   });
-  const uint64_t span = static_cast<uint64_t>(high - low) + 1;
-  uint64_t window = span + span / 8;  // room to grow upwards
-  if (window < kMinWindow) window = kMinWindow;
-  const size_t count = Count();
-  if (!DenseFits(window, count + 1)) return Outcome::kSparse;
+  if (!fits) return Outcome::kSparse;
+  const uint64_t window = windowOf();
   NodeRecord* block = ResizeRecords(nullptr, static_cast<size_t>(window));
   if (block == nullptr) return Outcome::kNoMemory;
   const uint32_t first = anchor + static_cast<uint32_t>(low);
@@ -147,6 +157,7 @@ NodeTable::Outcome NodeTable::Gather(uint32_t id) {
     NodeRecord& slot = block[rid - first];
     slot = r;
     slot.key = rid;
+    return true;
   });
   std::free(slots_);
   rest_.Release();

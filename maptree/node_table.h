@@ -126,6 +126,15 @@ class NodeTable {
       ++windowCount_;
       return spot.at;
     }
+    // An ID far from a window goes to the rest when it has room: the
+    // window cannot widen that far (Widen), as its records, which lie in
+    // it, would not fill enough of it.
+    const uint32_t offset = spot.id - base_;
+    const uint32_t up = offset - static_cast<uint32_t>(window_);
+    const uint32_t down = 0u - offset;
+    if ((up < down ? up : down) > window_ + kFarBeyond && window_ != 0 && !rest_.Full()) {
+      return rest_.Insert(spot.probed, spot.id, keep != nullptr && rest_.Holds(*keep) ? keep : nullptr);
+    }
     return InsertOutside(spot, keep);
   }
 
@@ -147,6 +156,8 @@ class NodeTable {
   const ProbedTable& Rest() const { return rest_; }
 
  private:
+  // A window widens by at most its width and this many IDs (DenseFits).
+  static constexpr size_t kFarBeyond = 66;
   // An empty slot of the window: its key is not its ID.
   NodeRecord Vacant(uint32_t slot) const { return NodeRecord{base_ + slot + 1, 0, 0, 0, 0, 0}; }
   bool InWindow(const NodeRecord* r) const {

@@ -145,11 +145,12 @@ class ProbedTable {
   // Erases every record and gives the memory back.
   void Release();
 
-  // Calls take(record, ID) for every record, in no order.
+  // Calls take(record, ID) for every record, in no order, while it
+  // answers true.
   template <typename F>
   void ForEach(F&& take) const {
     for (NodeRecord* r = buckets_; r != buckets_ + size_; ++r) {
-      if (!IsEmpty(*r)) take(*r, IdOf(r->key));
+      if (!IsEmpty(*r) && !take(*r, IdOf(r->key))) return;
     }
   }
   // Erases the records whose ID lies `count` or fewer IDs above `first`
