@@ -3,7 +3,7 @@
 //
 // Slot n holds the links of node n; 0 means "none" in every link, so slot 0
 // is never a node. IDs are compared as unsigned values against the slot
-// count: an ID is in range when 1 <= ID < slot_count(). The count starts at
+// count: an ID is in range when 1 <= ID < the count. The count starts at
 // 1000 and grows to the smallest multiple of 1000 above a new ID (never
 // beyond kMaxSlotCount), also when the edit that brought the ID is refused;
 // memory follows the slots written, not the count.
@@ -26,7 +26,7 @@
 // it after its checks and before it changes a link, and one that cannot
 // have it refuses with the store as it was.
 //
-// No query recurses or takes more than slot_count() steps. The
+// No query recurses or takes more steps than the slot count. The
 // single-link lookups compute their answer without a branch on the slot's
 // contents. The whole-tree walks (component/tree_walk.h) keep a stack of
 // the branches still to come (rows_), which may take memory; when it cannot
@@ -59,7 +59,6 @@ class ArrayTreeContainer final : public ComponentBase<kArrayTreeComponentId> {
   ArrayTreeContainer() = default;
 
   bool HasStore() const { return store_.ok(); }
-  uint32_t slot_count() const { return store_.count(); }
 
   // Slots 5-14.
   int32_t SetRoot(int32_t id) override;

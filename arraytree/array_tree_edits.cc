@@ -43,8 +43,8 @@ int32_t ArrayTreeContainer::Clear() {
 // ---------------------------------------------------------------------------
 // Insertions and removal
 
-// Parent links of nodes have no cycle, so this ends within slot_count()
-// steps.
+// Parent links of nodes have no cycle, so this ends in fewer steps than
+// there are slots.
 bool ArrayTreeContainer::ClimbReaches(int32_t from, int32_t to) const {
   int32_t cur = from;
   for (uint32_t steps = 0; steps < store_.count(); ++steps) {

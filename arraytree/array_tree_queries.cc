@@ -185,8 +185,8 @@ int32_t ArrayTreeContainer::GetSiblingsWithSelf(int32_t id, int32_t* buffer, int
 
 // ---------------------------------------------------------------------------
 // Whole-tree walks. Each is the walk from the start's first child x0 over
-// x0, its later siblings and all below them (component/tree_walk.h); at
-// most slot_count() nodes are visited.
+// x0, its later siblings and all below them (component/tree_walk.h); it
+// visits fewer nodes than there are slots.
 
 // Leaves come depth-first, left to right; the start is never listed.
 int32_t ArrayTreeContainer::GetLeaves(int32_t id, int32_t* buffer, int32_t capacity) {

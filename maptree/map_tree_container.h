@@ -69,8 +69,6 @@ class MapTreeContainer final : public ComponentBase<kMapTreeComponentId> {
   int32_t GetNodesAtDepth(int32_t depth, int32_t id, int32_t* buffer,
                           int32_t capacity) override;
 
-  // Number of stored nodes.
-  size_t NodeCount() const { return table_.Count(); }
   // The store, for the tests of its probe lengths.
   const NodeTable& Table() const { return table_; }
 

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <stdexcept>
 #include <string>
 
 namespace {
@@ -119,6 +120,7 @@ class FactoryInstance final : public StaticComponent<IFactoryInstance> {
   int32_t FactorySlot9() override { return 0; }
   int32_t NotifyModuleIdle(void* module) override {
     Record("NotifyModuleIdle(%p)\n", module);
+    if (g_behaviour.load() == kPavFactNotifyThrows) throw std::runtime_error("NotifyModuleIdle");
     std::string line;
     try {
       line = "[PavFact] Module idle: " + ModuleName(module) + "\n";

@@ -28,6 +28,7 @@ enum PavFactBehaviour {
   kPavFactNormal = 0,
   kPavFactCreateReturnsNull = 1,   // CreateComponent answers null
   kPavFactAcquireReturnsNull = 2,  // AcquireFactory answers null
+  kPavFactNotifyThrows = 3,        // NotifyModuleIdle throws a C++ exception
 };
 
 #ifdef __cplusplus

@@ -1,20 +1,22 @@
 #!/usr/bin/env bash
 # Builds and runs every test suite: the Linux build, the same tests under
 # AddressSanitizer+UndefinedBehaviorSanitizer, the concurrency tests under
-# ThreadSanitizer, the module built by clang with its thread-safety
-# analysis, the fuzzers for a short while on their corpora (clang and
-# libFuzzer; RODAROVE_FUZZ_SECONDS each, default 30), and the Windows builds
-# (64-bit and 32-bit) under Wine when available. Ends with one summary line
-# of all suites.
+# ThreadSanitizer, the same tests again in a clang build that checks the
+# lock's annotations and measures the module's coverage, the fuzzers for a
+# short while on their corpora (clang and libFuzzer; RODAROVE_FUZZ_SECONDS
+# each, default 30), and the Windows builds (64-bit and 32-bit) under Wine
+# when available. Ends with one summary line of all suites.
 set -uo pipefail
 usage() {
   cat <<'USAGE'
 usage: bash scripts/test.sh
 
 Runs every suite in turn: linux (build/release), asan+ubsan (build/asan),
-tsan (build/tsan), thread-safety (build/thread-safety: the module built by
-clang with -Wthread-safety), fuzz (build/fuzz) and the Windows builds under Wine
-(build/windows-x86_64, build/windows-i686), then prints one summary line.
+tsan (build/tsan), coverage (build/coverage: clang with -Wthread-safety and
+source coverage; the module's line and branch coverage checked against
+tests/coverage_exceptions.txt), fuzz (build/fuzz) and the Windows builds
+under Wine (build/windows-x86_64, build/windows-i686), then prints one
+summary line.
 As root on Debian it first installs every package the run needs.
 
 Environment: RODAROVE_JOBS (parallel jobs, default 2), RODAROVE_FUZZ_SECONDS
@@ -93,28 +95,31 @@ run_suite "asan+ubsan" build/asan "" -- -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 run_suite "tsan" build/tsan "-L concurrency" -- -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DRODAROVE_SANITIZE=thread
 
-# The module alone, built by clang with the thread-safety analysis (the
-# lock's rules as its annotations state them); the build is the check.
-# Without optimisation: the analysis is the compiler's front end's.
+# The module's source coverage (scripts/coverage.sh): one clang build, in
+# which every layer of the module is compiled with the thread-safety
+# analysis as errors (the lock's rules as its annotations state them), the
+# Linux suite run there, and the module's line and branch coverage held to
+# its goals. Counted as the suite's tests and the coverage check.
 skipped=()
 started=$SECONDS
-if command -v clang++-14 >/dev/null; then
-  echo "== thread-safety: building the module with clang -Wthread-safety in build/thread-safety"
-  if cmake -S . -B build/thread-safety -G "$RODAROVE_GENERATOR" -DCMAKE_BUILD_TYPE=Debug \
-       -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 -DRODAROVE_BUILD_TESTS=OFF \
-       >build/thread-safety.configure.log 2>&1 &&
-     cmake --build build/thread-safety -j "$jobs" --target rodarove \
-       >build/thread-safety.build.log 2>&1; then
-    passed=$((passed + 1)); echo "== thread-safety: 1 passed, 0 failed"
-  else
-    tail -50 build/thread-safety.configure.log build/thread-safety.build.log
-    failed=$((failed + 1)); status=1; echo "== thread-safety: 0 passed, 1 failed"
-  fi
+if command -v clang++-14 >/dev/null && command -v llvm-cov-14 >/dev/null; then
+  cov_out=$(bash scripts/coverage.sh 2>&1)
+  cov_rc=$?
+  echo "$cov_out" | grep -v '^== coverage: [0-9]* s' | tail -n 60
+  cov_total=$(echo "$cov_out" | sed -n 's/.*tests failed out of \([0-9]*\).*/\1/p' | tail -1)
+  cov_bad=$(echo "$cov_out" | sed -n 's/.*, \([0-9]*\) tests failed out of.*/\1/p' | tail -1)
+  cov_total=$((${cov_total:-0} + 1)); cov_bad=${cov_bad:-0}
+  echo "$cov_out" | grep -q '^coverage: lines .*: passed$' || cov_bad=$((cov_bad + 1))
+  [ "$cov_rc" -ne 0 ] && [ "$cov_bad" -eq 0 ] && cov_bad=1
+  [ "$cov_rc" -ne 0 ] && status=1
+  passed=$((passed + cov_total - cov_bad)); failed=$((failed + cov_bad))
+  echo "== coverage: $((cov_total - cov_bad)) passed, $cov_bad failed"
+  echo "$cov_out" | grep '^== coverage: [0-9]* s' ||
+    echo "== coverage: $((SECONDS - started)) s"
 else
-  echo "== thread-safety: skipped (no clang++-14)"
-  [ "${CI:-}" = true ] && { echo "== thread-safety: skipped, which CI does not allow"; status=1; failed=$((failed + 1)); }
+  echo "== coverage: skipped (no clang++-14 or llvm-cov-14)"
+  [ "${CI:-}" = true ] && { echo "== coverage: skipped, which CI does not allow"; status=1; failed=$((failed + 1)); }
 fi
-echo "== thread-safety: $((SECONDS - started)) s"
 
 # Each fuzzer replays its corpus (every input that once found a fault is in
 # it) and then fuzzes for a fixed time; two run at a time.

@@ -91,6 +91,9 @@ TEST(ArrayTreeMemory, EveryGrowingEditRefusesCleanly) {
           {"AppendChild", [](ArraySlotTree& t, int32_t id) { return t.AppendChild(id, 3); }},
           {"AppendChild under a non-node",
            [](ArraySlotTree& t, int32_t id) { return t.AppendChild(id, 7); }},
+          // Its page has no memory yet either.
+          {"AppendChild under a far non-node",
+           [](ArraySlotTree& t, int32_t id) { return t.AppendChild(id, 8500); }},
           // Refused in any case (5 is not a node but has a child), after
           // the growth, which takes no memory.
           {"AppendChild under a removed node",
@@ -205,6 +208,25 @@ TEST(ArrayTreeMemory, PagesAreTakenIntoTheFront) {
   int32_t out = 0;
   EXPECT_EQ(t.GetNextSibling(1500, &out), 1);
   EXPECT_EQ(out, 2);
+  // Without memory for a larger front a slot takes a page of its own.
+  for (int32_t id = 701; id <= 1100; ++id) ASSERT_EQ(t.AppendChild(id, 1), 1);
+  FailAllocation(1);
+  EXPECT_EQ(t.AppendChild(7000, 6000), 1);
+  EXPECT_GE(StopFailing(), 2u) << "the front's growth failed, a page did not";
+  EXPECT_EQ(t.ListAll(kSlotGetPathToRoot, 7000),
+            (std::vector<int32_t>{7000, 6000, 5000, 3000, 1500, 1}));
+
+  // A tree with no front at all (Clear gave it back; IDs beyond its first
+  // page do not bring it back): its walks read pages only.
+  Tree far;
+  ASSERT_NE(far.object, nullptr);
+  ASSERT_EQ(far.t.Clear(), 1);
+  ASSERT_EQ(far.t.SetRoot(3000), 1);
+  ASSERT_EQ(far.t.AppendChild(3001, 3000), 1);
+  ASSERT_EQ(far.t.AppendChild(3002, 3001), 1);
+  EXPECT_EQ(far.t.ListAll(kSlotGetLeaves, 3000), (std::vector<int32_t>{3002}));
+  EXPECT_EQ(far.t.Descendants(3000).size(), 2u);
+  EXPECT_EQ(far.t.GetNodesAtDepth(2, 3000, nullptr, 0), 1);
 }
 
 rodarove_test::TreeSlots NewWideTree() {

@@ -2,10 +2,19 @@
 // module's CreateComponent and called by slot number as a host does.
 #include <gtest/gtest.h>
 
+#if !defined(_WIN32)
+#include <signal.h>
+#include <sys/ptrace.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
+#include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "module/state/live_component_table.h"
 #include "module/state/module_state.h"
@@ -207,6 +216,107 @@ TEST_F(ComponentBaseTest, AReleaseWithoutARecordIsRefusedUntouched) {
   EXPECT_EQ(ProbeComponent::finalReleases, finals);
   EXPECT_EQ(ProbeComponent::liveObjects, live);
   rodarove::DestroyUnrecordedComponent(c);
+}
+
+TEST_F(ComponentBaseTest, OwnedObjectsGoKeyedAtTheFinalReleaseAndListedAtTheEnd) {
+  // No class of the module owns objects; the base deletes them all the
+  // same: the keyed ones in key order once the final-release hook has run,
+  // then the listed ones in list order, skipping null entries.
+  std::vector<std::string> deleted;
+  struct Mark : rodarove::OwnedObject {
+    Mark(std::vector<std::string>* log, const char* name) : log(log), name(name) {}
+    ~Mark() override { log->push_back(name); }
+    std::vector<std::string>* log;
+    const char* name;
+  };
+  IComponent* c = Create();
+  auto* probe = static_cast<ProbeComponent*>(static_cast<ITreeContainer*>(c));
+  probe->OwnListed(new Mark(&deleted, "listed 1"));
+  probe->OwnListed(nullptr);
+  probe->OwnListed(new Mark(&deleted, "listed 2"));
+  probe->OwnKeyed(9, new Mark(&deleted, "key 9"));
+  probe->OwnKeyed(4, nullptr);
+  probe->OwnKeyed(-3, new Mark(&deleted, "key -3"));
+  probe->onFinalRelease = [&deleted] { deleted.push_back("final release"); };
+  c->Release(0);
+  EXPECT_EQ(deleted, (std::vector<std::string>{"final release", "key -3", "key 9", "listed 1",
+                                               "listed 2"}));
+}
+
+TEST_F(ComponentBaseTest, AFinalReleaseThatThrowsEndsTheFreeMapWalkAndNothingElse) {
+  IComponent* thrower = Create(1);
+  IComponent* other = Create(2);
+  thrower->SetAutoFree(1);
+  auto* probe = static_cast<ProbeComponent*>(static_cast<ITreeContainer*>(thrower));
+  probe->onFinalRelease = [] { throw std::runtime_error("final release"); };
+  PavexDllFreeMap();  // the exception stays inside the export
+  EXPECT_EQ(rodarove::LiveComponentCount(), 2) << "the release that threw did not finish";
+  // The walk left the lock and its own state as they were: the next one
+  // finishes the release.
+  probe->onFinalRelease = nullptr;
+  PavexDllFreeMap();
+  EXPECT_EQ(rodarove::LiveComponentCount(), 1);
+  other->Release(0);
+}
+
+TEST_F(ComponentBaseTest, AfterTheTableIsGoneCallsFindNoRecordAndChangeNothing) {
+  // What a caller late in process exit meets, once process detach has
+  // freed the table: both steps are idempotent, a release is refused as for
+  // an unknown component, and nothing is recorded or reported as leaked.
+  IComponent* c = Create();
+  rodarove::DestroyLiveTable();
+  rodarove::DestroyLiveTable();
+  int live = ProbeComponent::liveObjects;
+  DebugCapture capture;
+  c->Release(0);
+  EXPECT_TRUE(rodarove::RemoveLiveComponent(c, 0));
+  PavexDllFreeMap();
+  rodarove::ReportLeaks();
+  EXPECT_EQ(CreateComponent(kProbeComponentId, 4), nullptr);
+  EXPECT_EQ(ProbeComponent::liveObjects, live) << "the new object is not kept";
+  char address[32];
+  std::snprintf(address, sizeof address, "%0*" PRIXPTR, static_cast<int>(2 * sizeof(void*)),
+                reinterpret_cast<uintptr_t>(c));
+  const std::string unknown = std::string("Pavex[Error]: To remove a component not exist\n"
+                                          "Pavex[Error]: IComponent* = 0x") +
+                              address + "\n";
+  EXPECT_EQ(capture.Take(), unknown + unknown +
+                                "Pavex[Error]:CreateComponent method return NULL.\n"
+                                "Pavex[Error]: ComponentID=5001 CreatorID=4");
+  rodarove::ConstructLiveTable();
+  rodarove::ConstructLiveTable();
+  EXPECT_EQ(rodarove::LiveComponentCount(), 0);
+  IComponent* d = Create();
+  EXPECT_EQ(rodarove::LiveComponentCount(), 1);
+  d->Release(0);
+  rodarove::DestroyUnrecordedComponent(c);
+}
+
+TEST_F(ComponentBaseTest, AComponentDestroyedUnfinalisedStopsADebuggerOnly) {
+  // No path of the module destroys a component that Release did not
+  // finalise; one that did would stop in an attached debugger, and go on
+  // without one.
+  int live = ProbeComponent::liveObjects;
+  delete new ProbeComponent();
+  EXPECT_EQ(ProbeComponent::liveObjects, live);
+#if !defined(_WIN32)
+  // This process as the debugger of a child that does the same.
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (ptrace(PTRACE_TRACEME, 0, nullptr, nullptr) != 0) _exit(2);
+    delete new ProbeComponent();
+    _exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 2) GTEST_SKIP() << "ptrace is not allowed here";
+  ASSERT_TRUE(WIFSTOPPED(status)) << "status " << status;
+  EXPECT_EQ(WSTOPSIG(status), SIGTRAP);
+  ASSERT_EQ(ptrace(PTRACE_CONT, child, nullptr, nullptr), 0);  // the trap is not delivered
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+#endif
 }
 
 TEST(ModuleMessages, CreateComponentFailures) {

@@ -57,6 +57,10 @@ class ProbeComponent final : public rodarove::ComponentBase<kProbeComponentId> {
   int32_t GetDescendants(int32_t, NodePair*, int32_t) override { return 33; }
   int32_t GetNodesAtDepth(int32_t, int32_t, int32_t*, int32_t) override { return 34; }
 
+  // Gives the component an object to own, under a key or on its list.
+  void OwnKeyed(int32_t key, rodarove::OwnedObject* object) { ownedById_[key] = object; }
+  void OwnListed(rodarove::OwnedObject* object) { ownedList_.push_back(object); }
+
   // Sets the root fields GetRoot reads.
   void SetRootFields(int32_t hasRoot, int32_t rootId) {
     hasRoot_ = hasRoot;

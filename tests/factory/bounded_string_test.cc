@@ -2,9 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <cwchar>
 #include <string>
 
 #include "factory/bounded_string.h"
+#include "tests/support/alloc_failure.h"
 #include "tests/support/debug_capture.h"
 
 namespace {
@@ -114,6 +116,60 @@ TEST(BoundedString, FormattingCutsReportsAndTerminates) {
   EXPECT_STREQ(g.buf(), "4294967295");
   EXPECT_EQ(FormatBounded(nullptr, 16, 4, "%s", "a"), -1);
   EXPECT_TRUE(g.GuardsIntact(16));
+}
+
+TEST(BoundedString, AMissingArgumentIsRefusedAndNothingWritten) {
+  // Each call lacks one argument: a null pointer, or a size or count of
+  // zero or less.
+  Guarded g;
+  char* b = g.buf();
+  const char* none = nullptr;
+  std::strcpy(b, "keep");
+  EXPECT_EQ(BoundedStringTable.SafeAppend(b, 8, none), kEinval);
+  EXPECT_EQ(BoundedStringTable.SafeAppend(b, -1, "a"), kEinval);
+  EXPECT_EQ(BoundedStringTable.SafeCopy(b, -1, "a"), kEinval);
+  EXPECT_EQ(BoundedStringTable.SafeCopyN(nullptr, 8, "a", 1), kEinval);
+  EXPECT_EQ(BoundedStringTable.SafeCopyN(b, 0, "a", 1), kEinval);
+  EXPECT_EQ(BoundedStringTable.SafeCopyN(b, 8, none, 1), kEinval);
+  EXPECT_EQ(BoundedStringTable.SafeCopyN(b, 8, "a", 0), kEinval);
+  EXPECT_EQ(BoundedStringTable.SafeCopyN(b, 8, "a", -1), kEinval);
+  EXPECT_EQ(Format(nullptr, 8, -1, "%s", "a"), -1);
+  EXPECT_EQ(Format(b, 8, -1, none), -1);
+  EXPECT_EQ(Fits(none, 8), 0);
+  EXPECT_EQ(Fits("a", 0), 0);
+  EXPECT_EQ(CopyN(nullptr, 8, "a", 1), 0);
+  EXPECT_EQ(CopyN(b, 8, none, 1), 0);
+  EXPECT_EQ(Append(nullptr, 8, "a"), 0);
+  EXPECT_EQ(Append(b, 0, "a"), 0);
+  EXPECT_EQ(Append(b, 8, none), 0);
+  EXPECT_EQ(FormatBounded(b, 0, 4, "%s", "a"), -1);
+  EXPECT_EQ(FormatBounded(b, 8, 0, "%s", "a"), -1);
+  int32_t (*unchecked)(char*, int32_t, int32_t, const char*, ...) = &FormatBounded;
+  EXPECT_EQ(unchecked(b, 8, 4, none), -1);  // through a pointer: no format check
+  EXPECT_STREQ(b, "keep");
+  EXPECT_TRUE(g.GuardsIntact(8));
+}
+
+TEST(BoundedString, LongFormatsAndFormatsThatFail) {
+  std::string big(3000, '#');
+  const std::string text(1500, 't');
+  EXPECT_EQ(Format(&big[0], 2001, -1, "%s", text.c_str()), 1500);
+  EXPECT_EQ(big.substr(0, 1501), text + '\0');
+  EXPECT_EQ(Format(&big[0], 1001, -1, "%s%s", text.c_str(), "x"), -1);
+  EXPECT_EQ(big.substr(0, 1001), text.substr(0, 1000) + '\0');
+  EXPECT_EQ(big[2001], '#');
+#if !defined(_WIN32)
+  // Past 1024 characters the POSIX formatter takes memory of its own;
+  // without it, or when the text cannot be formatted (a wide character the
+  // C locale cannot write), the answer is -1.
+  {
+    rodarove_test::ScopedAllocationFailure fail(1);
+    EXPECT_EQ(Format(&big[0], 2001, -1, "%s", "short"), -1);
+  }
+  Guarded g;
+  EXPECT_EQ(Format(g.buf(), 8, -1, "%lc", static_cast<wint_t>(0x100)), -1);
+  EXPECT_TRUE(g.GuardsIntact(8));
+#endif
 }
 
 TEST(BoundedString, FactoryDebugPrintKeeps1022Characters) {

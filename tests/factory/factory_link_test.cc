@@ -9,12 +9,14 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "factory/ini_resolution.h"
 #include "module/state/live_component_table.h"
 #include "module/state/module_state.h"
 #include "pavfact/pavfact.h"
+#include "platform/platform.h"
 #include "rodarove/rodarove.h"
 #include "tests/component/probe_component.h"
 #include "tests/factory/test_files.h"
@@ -252,6 +254,49 @@ TEST_F(FactoryLinkTest, EachFailureGivesExactlyItsMessages) {
   setBehaviour_(kPavFactAcquireReturnsNull);
   EXPECT_EQ(ReleaseLast(), "");
   EXPECT_EQ(Log(), "CreateComponent(361, 0)\nAcquireFactory(361, \"" + tmp_.Join("f.ini") + "\")\n");
+
+  // The factory throws: Release returns as usual, and nothing is printed.
+  setBehaviour_(kPavFactNotifyThrows);
+  EXPECT_EQ(ReleaseLast(), "");
+  EXPECT_EQ(Log(), Success(tmp_.Join("f.ini")));
+  setBehaviour_(kPavFactNormal);
+
+  // A factory module path too long to use whole is not loaded.
+  UseIni("f.ini", "[361]\nDLL=" + std::string(300, 'n') + "\n");
+  EXPECT_EQ(ReleaseLast(), kLoadFail);
+  EXPECT_EQ(Log(), "");
+}
+
+int FunctionOfThisProgram() { return 361; }
+
+TEST(PlatformLoader, FindsOnlyWhatIsThere) {
+  using namespace rodarove::platform;
+  EXPECT_EQ(LoadModule(nullptr), nullptr);
+  EXPECT_EQ(LoadModule(""), nullptr) << "not the main program, as dlopen would";
+  ModuleHandle pavfact = LoadModule(RODAROVE_PAVFACT_PATH);
+  ASSERT_NE(pavfact, nullptr);
+  void* create = FindExport(pavfact, "CreateComponent");
+  EXPECT_NE(create, nullptr);
+  EXPECT_EQ(FindExport(pavfact, "NoSuchExport"), nullptr);
+  EXPECT_EQ(FindExport(pavfact, nullptr), nullptr);
+  EXPECT_EQ(FindExport(nullptr, "CreateComponent"), nullptr);
+
+  EXPECT_EQ(ModuleContaining(create), pavfact);
+  EXPECT_EQ(ModuleContaining(nullptr), nullptr);
+  EXPECT_EQ(ModuleContaining(reinterpret_cast<const void*>(&FunctionOfThisProgram)), nullptr)
+      << "the main program is no module LoadModule could load";
+
+  char path[4096];
+  const unsigned length = GetExecutablePath(path, sizeof path);
+  ASSERT_GT(length, 0u);
+  EXPECT_EQ(std::string(path).size(), length);
+  EXPECT_EQ(Base(path), "factory_link_test");
+  EXPECT_EQ(GetExecutablePath(path, length + 1), length) << "exactly fits";
+  std::strcpy(path, "kept");
+  EXPECT_EQ(GetExecutablePath(path, length), 0u) << "a cut path would name another file";
+  EXPECT_STREQ(path, "");
+  EXPECT_EQ(GetExecutablePath(nullptr, sizeof path), 0u);
+  EXPECT_EQ(GetExecutablePath(path, 0), 0u);
 }
 
 TEST_F(FactoryLinkTest, OnlyTheLastReleaseNotifiesAndEachNotificationStartsAfresh) {

@@ -45,6 +45,7 @@ TEST(IniReader, FindsValuesTheWayHostFilesExpect) {
                             "DLL=second.dll\n"
                             "quoted=\"  spaced  \"\n"
                             "single='x'\n"
+                            "nothing=''\n"
                             "mismatched=\"x'\n"
                             "lone=\"\n"
                             "inner=\"a\" b \"c\"\n"
@@ -59,6 +60,10 @@ TEST(IniReader, FindsValuesTheWayHostFilesExpect) {
   EXPECT_EQ(Read(f, "361", "Dll").length, 11u);
   EXPECT_EQ(Read(f, "361", "quoted").text, "  spaced  ");
   EXPECT_EQ(Read(f, "361", "single").text, "x");
+  EXPECT_EQ(Read(f, "361", "single", "", 1).length, 0u) << "room for the terminator alone";
+  EXPECT_EQ(Read(f, "361", "nothing", "d").text, "");
+  EXPECT_EQ(Read(f, "361", "nothing", "d", 1).text, "");
+  EXPECT_EQ(Read(f, "\n361\r", "\rDLL\n").text, "PavFact.dll") << "line ends are blanks too";
   EXPECT_EQ(Read(f, "361", "mismatched").text, "\"x'");
   EXPECT_EQ(Read(f, "361", "lone").text, "\"");
   EXPECT_EQ(Read(f, "361", "inner").text, "a\" b \"c");
@@ -115,6 +120,11 @@ TEST(IniReader, CutsToTheBufferAndNeverWritesPastIt) {
   char listing[8] = "xxxxxxx";
   EXPECT_EQ(ReadIniString(nullptr, "k", "d", listing, 8, f.c_str()), 0u);
   EXPECT_STREQ(listing, "");
+  std::strcpy(listing, "xxxxxxx");
+  EXPECT_EQ(ReadIniString("s", nullptr, "d", listing, 8, f.c_str()), 0u);
+  EXPECT_STREQ(listing, "");
+  EXPECT_EQ(ReadIniString("s", "short", "dflt", listing, 8, nullptr), 4u) << "no file: the default";
+  EXPECT_STREQ(listing, "dflt");
 }
 
 TEST(IniReader, TakesNoMemoryWhateverTheLineLength) {

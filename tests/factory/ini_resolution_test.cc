@@ -320,6 +320,58 @@ TEST_F(IniChain, LongPathsAreLeftOutNotOverrun) {
   EXPECT_EQ(Resolve(nullptr).second, "") << "a path that does not fit is not used";
 }
 
+const char* NoDirectory() { return ""; }
+
+TEST_F(IniChain, EachStepRefusesWhatItCannotHoldWhole) {
+  // No destination, or one of no size: nothing is written, no file read.
+  IniEnvironment env{kWin, &FakeReadProfile, &AppDirectory};
+  const char* ini = "C:\\App\\Pavex.ini";
+  char out[kPathSize] = "kept";
+  for (int32_t size : {0, -1}) {
+    EXPECT_EQ(TrimBlanks("x", out, size), 0);
+    EXPECT_EQ(SiblingPath(ini, "x", out, size, kWin), 0);
+    EXPECT_EQ(JoinPath("d", "x", out, size, kWin), 0);
+    EXPECT_EQ(CutAtLastSeparator("C:\\x", out, size, kWin), 0);
+    EXPECT_EQ(LocateIniFile(nullptr, out, size, env), 0);
+    EXPECT_EQ(FollowRedirect(ini, out, size, env), 0);
+    EXPECT_EQ(ResolveFactoryDllPath(ini, out, size, env), 0);
+    EXPECT_EQ(ResolveRelativeDllPath(ini, "P.dll", out, size, env), 0);
+  }
+  EXPECT_STREQ(out, "kept");
+  EXPECT_EQ(TrimBlanks("x", nullptr, 8), 0);
+  EXPECT_EQ(SiblingPath(ini, "x", nullptr, 8, kWin), 0);
+  EXPECT_EQ(JoinPath("d", "x", nullptr, 8, kWin), 0);
+  EXPECT_EQ(CutAtLastSeparator("C:\\x", nullptr, 8, kWin), 0);
+  EXPECT_EQ(LocateIniFile(nullptr, nullptr, 8, env), 0);
+  EXPECT_EQ(FollowRedirect(ini, nullptr, 8, env), 0);
+  EXPECT_EQ(ResolveFactoryDllPath(ini, nullptr, 8, env), 0);
+  EXPECT_EQ(ResolveRelativeDllPath(ini, "P.dll", nullptr, 8, env), 0);
+  EXPECT_TRUE(g_reads.empty());
+
+  // An executable path that is unknown, or in the root folder: no folder.
+  EXPECT_EQ(CutAtLastSeparator(nullptr, out, 8, kPosix), 0);
+  EXPECT_STREQ(out, "");
+  std::strcpy(out, "kept");
+  EXPECT_EQ(CutAtLastSeparator("/host", out, 8, kPosix), 1);
+  EXPECT_STREQ(out, "");
+  // Without a host folder only an absolute registry path finds a file.
+  IniEnvironment unknown{kWin, &FakeReadProfile, &NoDirectory};
+  EXPECT_EQ(LocateIniFile(nullptr, out, kPathSize, unknown), 0);
+  EXPECT_EQ(LocateIniFile("my.ini", out, kPathSize, unknown), 0);
+  EXPECT_EQ(LocateIniFile("D:\\my.ini", out, kPathSize, unknown), 1);
+  EXPECT_STREQ(out, "D:\\my.ini");
+
+  // A start file, a factory module or a default folder too long.
+  const std::string longName(300, 'n');
+  EXPECT_EQ(FollowRedirect(("C:\\" + longName).c_str(), out, kPathSize, env), 0);
+  EXPECT_STREQ(out, "");
+  EXPECT_EQ(ResolveRelativeDllPath(ini, longName.c_str(), out, kPathSize, env), 0);
+  g_files = {{ini, "[361]\nDLL=" + std::string(kLongValueSize + 10, 'n') + "\n"}};
+  EXPECT_EQ(Resolve(nullptr).second, "");
+  g_files = {{ini, "[361]\nDLL=P.dll\n[DefaultValue]\nDllPath=D:\\" + longName + "\n"}};
+  EXPECT_EQ(Resolve(nullptr).second, "");
+}
+
 std::string g_host;
 const char* VariableHost() { return g_host.c_str(); }
 

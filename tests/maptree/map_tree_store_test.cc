@@ -308,6 +308,24 @@ TEST(MapTreeStore, IdsChosenToCollideStayNearTheirHomes) {
   EXPECT_EQ(t.GetAllNodes(nullptr, nullptr, 0), static_cast<int32_t>(m.kids.size()));
   ExpectProbesShort(t, "IDs chosen against the table's multiplier");
   t.Release();
+
+  // Runs of keys, 32 of them spread over the key range and growing in
+  // turn, each short enough to stay: a table of more than 1,024 records
+  // that is so crowded draws another multiplier when it grows.
+  SlotTree runs = NewTree();
+  const uint32_t before = TableOf(runs).KeyOf(1);
+  rodarove_test::Model rm;
+  const int32_t root = TableOf(runs).IdOf(0xFFFFFFF0u);
+  ASSERT_EQ(runs.SetRoot(root), rm.SetRoot(root));
+  std::vector<int32_t> chosen;
+  for (uint32_t j = 0; j < 60; ++j) {
+    for (uint32_t run = 0; run < 32; ++run) chosen.push_back(TableOf(runs).IdOf((run << 27) + j));
+  }
+  for (int32_t id : chosen) ASSERT_EQ(runs.AppendChild(id, root), rm.Insert(id, root, 1));
+  EXPECT_NE(TableOf(runs).KeyOf(1), before) << "another multiplier";
+  ExpectProbesShort(runs, "runs of keys");
+  ExpectLinksOf(rm, runs);
+  runs.Release();
 }
 
 // Without memory a table cannot draw another multiplier: IDs chosen against
@@ -380,6 +398,23 @@ TEST(MapTreeStore, TheNodeWithTheLargestKeyIsLikeAnyOther) {
   EXPECT_EQ(t.IsChild(largest, far(5)), 1);
   EXPECT_EQ(t.GetAllNodes(nullptr, nullptr, 0), static_cast<int32_t>(TableOf(t).Count()));
   t.Release();
+
+  // As the root, with every other key in the lower half of the range: its
+  // record, alone at the end of the table, keeps its place through every
+  // growth, and is told from an empty bucket though all its links are its
+  // own key.
+  SlotTree low = NewTree();
+  const int32_t top = TableOf(low).IdOf(0xFFFFFFFFu);
+  ASSERT_EQ(low.SetRoot(top), 1);
+  for (uint32_t k = 0; k < 200; ++k) {
+    ASSERT_EQ(low.AppendChild(TableOf(low).IdOf(k << 23), top), 1) << k;
+  }
+  EXPECT_EQ(TableOf(low).IdOf(0xFFFFFFFFu), top) << "no other multiplier was drawn";
+  EXPECT_EQ(low.AppendChild(top, TableOf(low).IdOf(0)), 0) << "stored already";
+  EXPECT_EQ(low.GetDescendants(top, nullptr, 0), 200);
+  EXPECT_EQ(low.RemoveNode(TableOf(low).IdOf(0)), 1);
+  EXPECT_EQ(low.Exists(top), 1);
+  low.Release();
 }
 
 rodarove_test::TreeSlots NewWideTree() {

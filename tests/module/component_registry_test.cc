@@ -1,6 +1,7 @@
 // The registration table, on its own executable since it fills the table.
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "component/component_base.h"
@@ -64,6 +65,38 @@ TEST(ComponentRegistry, FailureToRecordDestroysTheNewObject) {
   }
   EXPECT_EQ(c, nullptr) << "a failed allocation of the object itself";
   EXPECT_EQ(PavexDllCanUnloadNow(), 1);
+}
+
+TEST(ComponentRegistry, AFreeMapReleasesWhatItsReleasesMakeWhicheverAllocationFails) {
+  // An auto-free component whose final release makes three auto-free
+  // components and releases the last again itself: PavexDllFreeMap
+  // releases every one of them, also when any one allocation fails (an
+  // object, its record, or the walk's note of it, after which the walk goes
+  // over every record again).
+  rodarove_test::RegisterProbeComponent();
+  const int live = ProbeComponent::liveObjects;
+  for (size_t failing = 1;; ++failing) {
+    SCOPED_TRACE("allocation " + std::to_string(failing) + " fails");
+    IComponent* owner = CreateComponent(rodarove_test::kProbeComponentId, 1);
+    ASSERT_NE(owner, nullptr);
+    owner->SetAutoFree(1);
+    static_cast<ProbeComponent*>(static_cast<ITreeContainer*>(owner))->onFinalRelease = [] {
+      IComponent* made[3] = {};
+      for (IComponent*& c : made) {
+        c = CreateComponent(rodarove_test::kProbeComponentId, 2);
+        if (c != nullptr) c->SetAutoFree(1);
+      }
+      if (made[2] != nullptr) made[2]->Release(0);
+    };
+    DebugCapture capture;  // the failed creations' messages
+    rodarove_test::FailAllocation(failing);
+    PavexDllFreeMap();
+    const size_t allocations = rodarove_test::StopFailing();
+    capture.Take();
+    EXPECT_EQ(rodarove::LiveComponentCount(), 0);
+    EXPECT_EQ(ProbeComponent::liveObjects, live);
+    if (failing > allocations) break;
+  }
 }
 
 TEST(ComponentRegistry, FirstRegistrationWinsAndTheTableStopsAt512) {
