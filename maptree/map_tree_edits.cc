@@ -117,7 +117,7 @@ bool MapTreeContainer::IsSelfOrAncestor(Key a, Key x) const {
 int32_t MapTreeContainer::SetRoot(int32_t id) {
   if (hasRoot_ != 0) return 0;
   // Without a root the table is empty.
-  if (table_.Insert(table_.Locate(id), nullptr) == nullptr) return 0;
+  if (table_.Insert(table_.Locate(id)) == nullptr) return 0;
   rootId_ = id;
   hasRoot_ = 1;
   return 1;
@@ -141,9 +141,11 @@ int32_t MapTreeContainer::InsertNode(int32_t newId, int32_t destId, int32_t pare
     return 0;
   }
   if (table_.Count() >= kMaxNodes) return 0;
-  NodeRecord* n = table_.Insert(spot, &dest);
+  NodeRecord* n = table_.Insert(spot);
   if (n == nullptr) return 0;
-  Link(n, table_.KeyOf(newId), dest, table_.KeyOf(destId), place);  // keys anew
+  // The insertion may have moved dest's record.
+  const Key d = table_.KeyOf(destId);
+  Link(n, table_.KeyOf(newId), &table_.At(d), d, place);
   return 1;
 }
 

@@ -12,7 +12,6 @@ namespace {
 constexpr uint64_t kMinWindow = 16;
 constexpr uint64_t kDoublingWindow = uint64_t{1} << 16;
 uint64_t Grown(uint64_t window) {
-  if (window < kMinWindow) return kMinWindow;
   return window < kDoublingWindow ? 2 * window : window + window / 4;
 }
 
@@ -48,20 +47,13 @@ void NodeTable::Release() {
   rest_.Release();
 }
 
-uint32_t NodeTable::IdAt(const NodeRecord* r) const {
-  return InWindow(r) ? r->key : rest_.IdOf(r->key);
-}
-
-NodeRecord* NodeTable::InsertOutside(const Spot& spot, NodeRecord** keep) {
+NodeRecord* NodeTable::InsertOutside(const Spot& spot) {
   const uint32_t id = spot.id;
-  const bool keeping = keep != nullptr && *keep != nullptr;
-  const uint32_t keepId = keeping ? IdAt(*keep) : 0;
   // A failed allocation refuses the insertion.
   Outcome into = Widen(id);
   if (into == Outcome::kSparse && rest_.Full()) into = Gather(id);
   if (into == Outcome::kNoMemory) return nullptr;
   if (into == Outcome::kDone) {
-    if (keeping) *keep = Find(keepId);
     NodeRecord* r = slots_ + (id - base_);
     *r = NodeRecord{id, id, id, id, id, id};
     ++windowCount_;
@@ -70,11 +62,10 @@ NodeRecord* NodeTable::InsertOutside(const Spot& spot, NodeRecord** keep) {
   ProbedTable::Spot probed = spot.probed;
   if (rest_.Full()) {
     if (!rest_.Grow()) return nullptr;
-    if (keeping) *keep = Find(keepId);
     probed = rest_.Locate(id);
   }
   // Records of the window stay where they are.
-  return rest_.Insert(probed, id, keeping && rest_.Holds(*keep) ? keep : nullptr);
+  return rest_.Insert(probed, id);
 }
 
 NodeTable::Outcome NodeTable::Widen(uint32_t id) {
@@ -115,22 +106,18 @@ NodeTable::Outcome NodeTable::Widen(uint32_t id) {
 }
 
 NodeTable::Outcome NodeTable::Gather(uint32_t id) {
-  // Every ID as an offset from one of them; an empty window counts for
-  // nothing.
-  const bool windowed = windowCount_ != 0;
-  const uint32_t anchor = windowed ? base_ : id;
-  int64_t low = Offset(id, anchor);
-  int64_t high = low;
-  if (windowed) {
-    low = low < 0 ? low : 0;
-    high = high > static_cast<int64_t>(window_) - 1 ? high : static_cast<int64_t>(window_) - 1;
-  }
+  // Every ID as an offset from the window's first; the window is there
+  // (the first record made it, and it never narrows), and covers more than
+  // kMinWindow IDs.
+  const uint32_t anchor = base_;
+  const int64_t offset = Offset(id, anchor);
+  int64_t low = offset < 0 ? offset : 0;
+  int64_t high = offset > static_cast<int64_t>(window_) - 1 ? offset : static_cast<int64_t>(window_) - 1;
   // Most often the IDs lie far apart, which shows after a few of them.
   const size_t count = Count();
   auto windowOf = [&] {
     const uint64_t span = static_cast<uint64_t>(high - low) + 1;
-    const uint64_t window = span + span / 8;  // room to grow upwards
-    return window > kMinWindow ? window : kMinWindow;
+    return span + span / 8;  // room to grow upwards
   };
   if (!DenseFits(windowOf(), count + 1)) return Outcome::kSparse;
   bool fits = true;

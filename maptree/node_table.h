@@ -117,9 +117,9 @@ class NodeTable {
 
   // Stores a record for the ID of `spot`, which Locate gave for an ID not
   // stored, with nothing changed since; every link of the new record points
-  // to the node itself. *keep, null or a record of the table, is moved
-  // along with its record. Null when memory runs out: nothing changed.
-  NodeRecord* Insert(const Spot& spot, NodeRecord** keep) {
+  // to the node itself. Other records may move. Null when memory runs
+  // out: nothing changed.
+  NodeRecord* Insert(const Spot& spot) {
     if (spot.inWindow) {
       const uint32_t id = spot.id;
       *spot.at = NodeRecord{id, id, id, id, id, id};
@@ -133,9 +133,9 @@ class NodeTable {
     const uint32_t up = offset - static_cast<uint32_t>(window_);
     const uint32_t down = 0u - offset;
     if ((up < down ? up : down) > window_ + kFarBeyond && window_ != 0 && !rest_.Full()) {
-      return rest_.Insert(spot.probed, spot.id, keep != nullptr && rest_.Holds(*keep) ? keep : nullptr);
+      return rest_.Insert(spot.probed, spot.id);
     }
-    return InsertOutside(spot, keep);
+    return InsertOutside(spot);
   }
 
   // Erases the record at r (of this table).
@@ -164,9 +164,7 @@ class NodeTable {
     return reinterpret_cast<uintptr_t>(r) - reinterpret_cast<uintptr_t>(slots_) <
            window_ * sizeof(NodeRecord);
   }
-  // The ID of a stored record.
-  uint32_t IdAt(const NodeRecord* r) const;
-  NodeRecord* InsertOutside(const Spot& spot, NodeRecord** keep);
+  NodeRecord* InsertOutside(const Spot& spot);
   enum class Outcome { kDone, kSparse, kNoMemory };
   // Widens the window to take `id`, by a growth step at least, on the
   // nearer side, when the records already in it fill enough of the result,

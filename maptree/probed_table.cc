@@ -124,10 +124,8 @@ void ProbedTable::Release() {
   count_ = 0;
 }
 
-NodeRecord* ProbedTable::InsertSlowly(const Spot& first, uint32_t id, NodeRecord** keep) {
+NodeRecord* ProbedTable::InsertSlowly(const Spot& first, uint32_t id) {
   Spot spot = first;
-  const bool keeping = keep != nullptr && *keep != nullptr;
-  const uint32_t keepId = keeping ? IdOf((*keep)->key) : 0;
   bool checkRun = true;
   for (bool again = false;; again = true) {
     // The record goes to its place, the records from there to the next
@@ -137,7 +135,6 @@ NodeRecord* ProbedTable::InsertSlowly(const Spot& first, uint32_t id, NodeRecord
     const bool far = checkRun && spot.at - spot.home > kLongRun;
     if (end != last && !far) {
       for (NodeRecord* to = end; to != spot.at; --to) to[0] = to[-1];
-      if (keeping && *keep >= spot.at && *keep < end) ++*keep;
       *spot.at = NodeRecord{spot.hash, id, id, id, id, id};
       ++count_;
       return spot.at;
@@ -150,7 +147,6 @@ NodeRecord* ProbedTable::InsertSlowly(const Spot& first, uint32_t id, NodeRecord
       continue;  // only a long run: the record goes in as it is
     }
     spot = Locate(id);
-    if (keeping) *keep = Find(keepId);
   }
 }
 

@@ -75,7 +75,6 @@ class ProbedTable {
 
   size_t Count() const { return count_; }
   bool Full() const { return count_ >= limit_; }
-  bool Holds(const NodeRecord* r) const { return r >= buckets_ && r < buckets_ + size_; }
 
   // The home of a hash among `homes` homes: hashes in order, homes in order.
   static size_t HomeOf(uint32_t hash, size_t homes) {
@@ -123,10 +122,9 @@ class ProbedTable {
 
   // Stores a record for the ID whose hash Locate gave in `spot`, with
   // nothing changed since, in a table with room (not Full); every link of
-  // the new record points to the node itself. *keep, null or a record of
-  // the table, is moved along with its record. Null when memory runs out:
-  // nothing changed.
-  NodeRecord* Insert(const Spot& spot, uint32_t id, NodeRecord** keep) {
+  // the new record points to the node itself. Other records may move.
+  // Null when memory runs out: nothing changed.
+  NodeRecord* Insert(const Spot& spot, uint32_t id) {
     // Most often the bucket is empty, within the homes and near its home.
     NodeRecord* const at = spot.at;
     if (at < buckets_ + homes_ && IsEmpty(*at) && at - spot.home <= kLongRun) {
@@ -134,7 +132,7 @@ class ProbedTable {
       ++count_;
       return at;
     }
-    return InsertSlowly(spot, id, keep);
+    return InsertSlowly(spot, id);
   }
   // More room: a quarter more homes (twice as many while small). False when
   // memory runs out: nothing changed.
@@ -203,7 +201,7 @@ class ProbedTable {
     while (!IsEmpty(*r)) ++r;
     return r;
   }
-  NodeRecord* InsertSlowly(const Spot& spot, uint32_t id, NodeRecord** keep);
+  NodeRecord* InsertSlowly(const Spot& spot, uint32_t id);
   // Builds the table anew with `homes` homes and the given multiplier, or
   // another one when that fits the records badly. False when memory runs
   // out (nothing changed then).
