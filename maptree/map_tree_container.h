@@ -1,14 +1,15 @@
 // MapTreeContainer, component 114: a tree over any 32-bit node IDs (0 and
 // negative values included).
 //
-// Store: a NodeTable (node_table.h) holds every node's record inline,
-// found by the node's key; the records link to each other by key. So a
-// query on one node reads one run of buckets, and a walk reads one record
-// per node.
+// Store: a NodeTable (node_table.h) holds every node's record, found by
+// the node's key (its ID as an unsigned number): densely numbered IDs at
+// their offsets in a window, any other in a hashed table with the records
+// inline. The records link to each other by key. So a query on one node
+// reads one record, or one run of buckets, and a walk one record per node.
 //
-// Queries never recurse. The walks over whole subtrees keep a stack
-// (pending_), which may take memory; when it cannot be had they walk by
-// links instead, with the same answers. The other queries allocate nothing.
+// Queries never recurse. The walks over whole subtrees
+// (component/tree_walk.h) keep a stack (pending_), which may take memory;
+// when it cannot be had they walk by links instead, with the same answers. The other queries allocate nothing.
 // Edits allocate (when at all) before they change any link, so an
 // allocation that fails refuses the edit with 0 and leaves the tree as it
 // was. No exception leaves a slot.
@@ -76,7 +77,7 @@ class MapTreeContainer final : public ComponentBase<kMapTreeComponentId> {
   ~MapTreeContainer() override = default;
 
  private:
-  using Key = uint32_t;  // a node's key in table_
+  using Key = uint32_t;  // a node's key in table_: its ID, unsigned
 
   // Where an inserted or moved node goes, beside its destination node.
   enum class Place { kFirstChild, kLastChild, kBefore, kAfter };

@@ -11,10 +11,13 @@
 // window stays full enough, taking along any records of the rest it then
 // covers; else it goes to the rest. When the rest must grow and all the
 // IDs stored fill most of their range by then, all go into one window.
+// The first record makes the window, which never narrows until Release:
+// the root always lies in it.
 //
-// Memory: the window is one block from std::realloc, so that it widens in
-// place where the system can (a large block grows by remapping its pages);
-// widening upwards moves no record, downwards moves each once.
+// Memory: the window is one block from std::realloc (resizeNodeMemory),
+// so that it widens in place where the system can (a large block grows by
+// remapping its pages); widening upwards moves no record, downwards moves
+// each once.
 //
 // Records move when others are inserted or erased: a record pointer is
 // good until the next Insert or Erase. Nothing here throws; Insert is the
