@@ -25,11 +25,10 @@ struct SlotLinks {
     return slot != nullptr && (!kWithParent || slot->parent != 0) ? slot : nullptr;
   }
   const TreeSlot& At(int32_t x) const { return view.Read(static_cast<uint32_t>(x)); }
-  static void Prefetch(int32_t) {}
-  static int32_t Down(int32_t, const TreeSlot& s) { return s.firstChild; }
-  static int32_t Across(int32_t, const TreeSlot& s) { return s.nextSibling; }
-  static int32_t Back(int32_t, const TreeSlot& s) { return s.prevSibling; }
-  static int32_t Up(int32_t, const TreeSlot& s) { return s.parent; }
+  static int32_t Down(const TreeSlot& s) { return s.firstChild; }
+  static int32_t Across(const TreeSlot& s) { return s.nextSibling; }
+  static int32_t Back(const TreeSlot& s) { return s.prevSibling; }
+  static int32_t Up(const TreeSlot& s) { return s.parent; }
 
   SlotStore::View view;
 };

@@ -21,9 +21,7 @@
 //   static constexpr Node kNone;           // the value of a missing link
 //   const Record* Find(Node x) const;      // x's record when the walk enters x
 //   const Record& At(Node x) const;        // the record of a node already entered
-//   void Prefetch(Node x) const;           // x's record will be read soon
-//   Node Down(Node x, const Record& r), Across(x, r), Back(x, r), Up(x, r) const;
-//                                          // the links of x, whose record is r
+//   Node Down(const Record&), Across(...), Back(...), Up(...) const;
 // A node that Find does not enter ends its branch, as a missing link does.
 // A walk makes at most `limit` visits and `limit` steps back, so links
 // that cycle cannot keep it from ending.
@@ -68,8 +66,8 @@ bool WalkByStack(const Links& links, Stack& stack, typename Links::Node x0, size
       if (r == nullptr) break;
       if (visits++ == limit) return true;
       // Both links first: the next record is the next to come from memory.
-      const Node down = links.Down(x, *r);
-      const Node across = links.Across(x, *r);
+      const Node down = links.Down(*r);
+      const Node across = links.Across(*r);
       if (!visit(x, *r, kDepthFirst ? level : 0)) break;
       if (down == Links::kNone) {
         x = across;
@@ -78,8 +76,6 @@ bool WalkByStack(const Links& links, Stack& stack, typename Links::Node x0, size
         x = down;
         ++level;
       } else {
-        // The last row pushed is the next one walked.
-        links.Prefetch(down);
         if (!stack.Push({down, 0})) return false;
         x = across;
       }
@@ -105,7 +101,7 @@ void WalkByLinks(const Links& links, typename Links::Node x0, size_t limit, Visi
     for (;;) {
       if (pending != 0) {
         const bool down = (pending == 2) == kDepthFirst;
-        const Node next = down ? links.Down(x, *r) : links.Across(x, *r);
+        const Node next = down ? links.Down(*r) : links.Across(*r);
         const typename Links::Record* nr = next != Links::kNone ? links.Find(next) : nullptr;
         --pending;
         if (nr == nullptr) continue;
@@ -117,12 +113,12 @@ void WalkByLinks(const Links& links, typename Links::Node x0, size_t limit, Visi
       // The walk from x is complete: back to the node x was reached from,
       // across from its previous sibling or down from its parent.
       if (x == x0 || climbs++ == limit) return;
-      const Node back = links.Back(x, *r);
+      const Node back = links.Back(*r);
       if (back != Links::kNone) {
         x = back;
         pending = kDepthFirst ? 0 : 1;
       } else {
-        x = links.Up(x, *r);
+        x = links.Up(*r);
         --level;
         pending = kDepthFirst ? 1 : 0;
       }

@@ -7,9 +7,9 @@
 // inline. The records link to each other by key. So a query on one node
 // reads one record, or one run of buckets, and a walk one record per node.
 //
-// Queries never recurse. The walks over whole subtrees
-// (component/tree_walk.h) keep a stack (pending_), which may take memory;
-// when it cannot be had they walk by links instead, with the same answers. The other queries allocate nothing.
+// Queries never recurse. The walks over whole subtrees keep a stack
+// (pending_), which may take memory; when it cannot be had they walk by
+// links instead, with the same answers. The other queries allocate nothing.
 // Edits allocate (when at all) before they change any link, so an
 // allocation that fails refuses the edit with 0 and leaves the tree as it
 // was. No exception leaves a slot.
@@ -25,7 +25,7 @@
 #include <cstdint>
 
 #include "component/component_base.h"
-#include "component/tree_walk.h"
+#include "component/walk_stack.h"
 #include "maptree/node_table.h"
 #include "rodarove/tree_container.h"
 
@@ -118,19 +118,37 @@ class MapTreeContainer final : public ComponentBase<kMapTreeComponentId> {
   template <typename Reader>
   int32_t WriteRow(const Reader& t, Key first, Key skip, int32_t* buffer, int32_t capacity,
                    int32_t pos) const;
-  // The whole-tree walks: the walk from x0 with `visit`
-  // (component/tree_walk.h), by the stack or, when it cannot grow, by links.
-  using WalkNode = uint64_t;
-  template <WalkOrder kOrder, typename Visit>
-  void WalkFrom(Key x0, Visit& visit);
-  // The pairs below top (GetAllNodes, GetDescendants).
+  // For the walks by links, from node *n whose walk below is done: moves
+  // *n to its sibling by `sibling` (next or previous) or to that of its
+  // nearest ancestor below top that has one, taking one from *level per
+  // level climbed; false when the climb reaches top.
+  bool StepAcross(Key* n, Key top, Key NodeRecord::*sibling, int32_t* level) const;
+  // The walks below top, each by the stack (-1 when it cannot grow, the
+  // entries written so far being those of the answer) or by links without
+  // memory.
   int32_t WalkPairs(Key top, NodePair* pairs, int32_t capacity);
+  template <typename Reader>
+  int32_t WalkPairsByStack(const Reader& t, Key top, NodePair* pairs, int32_t capacity);
+  int32_t WalkPairsByLinks(Key top, NodePair* pairs, int32_t capacity) const;
+  template <typename Reader>
+  int32_t LeavesByStack(const Reader& t, Key top, int32_t* buffer, int32_t capacity);
+  int32_t LeavesByLinks(Key top, int32_t* buffer, int32_t capacity) const;
+  template <typename Reader>
+  int32_t AtDepthByStack(const Reader& t, int32_t depth, Key top, int32_t* buffer,
+                         int32_t capacity);
+  int32_t AtDepthByLinks(int32_t depth, Key top, int32_t* buffer, int32_t capacity) const;
 
   void ReleaseStore();
 
   NodeTable table_;
-  // The branches a whole-tree walk has still to come to.
-  WalkStack<WalkBranch<WalkNode>, 64> pending_;
+  // What a walk has still to do: for the pair walk a child row (its first
+  // node and the ID of their parent), for the leaves a next sibling, for
+  // the depth walk a next sibling and its depth.
+  struct Pending {
+    Key key;
+    int32_t tag;
+  };
+  WalkStack<Pending, 64> pending_;
 };
 
 }  // namespace rodarove

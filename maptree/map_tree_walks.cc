@@ -2,7 +2,6 @@
 // over subtrees. None of them changes the tree; only the walks over whole
 // subtrees take memory (their stack), and walk by links without it.
 #include <cstdint>
-#include <type_traits>
 
 #include "maptree/map_tree_container.h"
 
@@ -14,27 +13,6 @@ namespace {
 inline void Put(int32_t* buffer, int32_t capacity, int32_t pos, int32_t value) {
   if (buffer != nullptr && pos < capacity) buffer[pos] = value;
 }
-
-// The records as the whole-tree walks see them, through a reader of the
-// store. A missing link holds the node's own key; the walks take nodes as
-// 64-bit numbers, so that "none" lies beyond every key.
-template <typename Reader>
-struct RecordLinks {
-  using Node = uint64_t;
-  using Record = NodeRecord;
-  static constexpr Node kNone = uint64_t{1} << 32;
-
-  const NodeRecord* Find(Node x) const { return &reader.At(static_cast<uint32_t>(x)); }
-  const NodeRecord& At(Node x) const { return reader.At(static_cast<uint32_t>(x)); }
-  void Prefetch(Node x) const { reader.Prefetch(static_cast<uint32_t>(x)); }
-  static Node Link(Node x, uint32_t link) { return link != x ? link : kNone; }
-  static Node Down(Node x, const NodeRecord& r) { return Link(x, r.first); }
-  static Node Across(Node x, const NodeRecord& r) { return Link(x, r.next); }
-  static Node Back(Node x, const NodeRecord& r) { return Link(x, r.prev); }
-  static Node Up(Node x, const NodeRecord& r) { return Link(x, r.parent); }
-
-  Reader reader;
-};
 
 }  // namespace
 
@@ -162,43 +140,76 @@ int32_t MapTreeContainer::GetSiblingsWithSelf(int32_t id, int32_t* buffer, int32
   return WriteRow(table_.At(r->parent).first, r->parent, buffer, capacity, 0);
 }
 
-// ------------------------------------------------------ whole-tree walks
-// Each is the walk from a first child x0 over x0, its later siblings and
-// all below them (component/tree_walk.h); at most Count() nodes are
-// visited.
-
-template <WalkOrder kOrder, typename Visit>
-void MapTreeContainer::WalkFrom(Key x0, Visit& visit) {
-  table_.Visit([&](const auto& reader) {
-    Walk<kOrder>(RecordLinks<std::decay_t<decltype(reader)>>{reader}, pending_, x0,
-                 table_.Count(), visit);
-    return 0;
-  });
+bool MapTreeContainer::StepAcross(Key* n, Key top, Key NodeRecord::*sibling,
+                                  int32_t* level) const {
+  for (Key x = *n;;) {
+    const NodeRecord& r = table_.At(x);
+    if (r.*sibling != x) {
+      *n = r.*sibling;
+      return true;
+    }
+    x = r.parent;
+    --*level;
+    if (x == top) return false;
+  }
 }
 
-// Leaves come depth-first, left to right; the start is never listed.
+// --------------------------------------------------------------- leaves
+
 int32_t MapTreeContainer::GetLeaves(int32_t id, int32_t* buffer, int32_t capacity) {
   const Key k = table_.KeyOf(id);
   const NodeRecord* top = table_.Find(k);
   if (top == nullptr) return -1;
   if (top->first == k) return 0;
-  struct {
-    bool operator()(WalkNode x, const NodeRecord& r, int32_t) {
-      if (r.first == x) Put(buffer, capacity, count++, NodeTable::IdOf(static_cast<Key>(x)));
-      return true;
-    }
-    void reset() { count = 0; }
-    int32_t* buffer;
-    int32_t capacity;
-    int32_t count;
-  } leaves{buffer, capacity, 0};
-  WalkFrom<WalkOrder::kDepthFirst>(top->first, leaves);
-  return leaves.count;
+  // Depth-first, left to right; the start node itself is never listed.
+  const int32_t count =
+      table_.Visit([&](const auto& t) { return LeavesByStack(t, k, buffer, capacity); });
+  return count >= 0 ? count : LeavesByLinks(k, buffer, capacity);
 }
 
-// A node `depth` levels below id is reached through first children only,
-// so it lists its whole row, after which the walk visits neither its later
-// siblings nor anything below.
+// Reads every record once: on the way down the next sibling of each node
+// goes on the stack, where the deepest comes out first.
+template <typename Reader>
+int32_t MapTreeContainer::LeavesByStack(const Reader& t, Key top, int32_t* buffer,
+                                        int32_t capacity) {
+  pending_.Begin(table_.Count());  // one entry per level at most
+  int32_t count = 0;
+  for (Key n = t.At(top).first;;) {
+    const NodeRecord& r = t.At(n);
+    if (r.first != n) {
+      if (r.next != n && !pending_.Push(Pending{r.next, 0})) return -1;
+      n = r.first;
+      continue;
+    }
+    Put(buffer, capacity, count++, t.IdOf(n));
+    if (r.next != n) {
+      n = r.next;
+    } else if (!pending_.Empty()) {
+      n = pending_.Pop().key;
+    } else {
+      return count;
+    }
+  }
+}
+
+// Climbs back by parent links, reading the records above each leaf again.
+int32_t MapTreeContainer::LeavesByLinks(Key top, int32_t* buffer, int32_t capacity) const {
+  const NodeTable& t = table_;
+  int32_t count = 0;
+  for (Key n = t.At(top).first;;) {
+    const Key child = t.At(n).first;
+    if (child != n) {
+      n = child;
+      continue;
+    }
+    Put(buffer, capacity, count++, t.IdOf(n));
+    int32_t level = 0;
+    if (!StepAcross(&n, top, &NodeRecord::next, &level)) return count;
+  }
+}
+
+// ------------------------------------------------------ nodes at a depth
+
 int32_t MapTreeContainer::GetNodesAtDepth(int32_t depth, int32_t id, int32_t* buffer,
                                           int32_t capacity) {
   const Key k = table_.KeyOf(id);
@@ -210,43 +221,137 @@ int32_t MapTreeContainer::GetNodesAtDepth(int32_t depth, int32_t id, int32_t* bu
     return 1;
   }
   if (top->first == k) return 0;
-  struct {
-    bool operator()(WalkNode x, const NodeRecord& r, int32_t level) {
-      if (level != depth) return true;
-      count += tree->WriteRow(static_cast<Key>(x), r.parent, buffer, capacity, count);
-      return false;
-    }
-    void reset() { count = 0; }
-    const MapTreeContainer* tree;
-    int32_t depth;
-    int32_t* buffer;
-    int32_t capacity;
-    int32_t count;
-  } rows{this, depth, buffer, capacity, 0};
-  WalkFrom<WalkOrder::kDepthFirst>(top->first, rows);
-  return rows.count;
+  if (depth == 1) return WriteRow(top->first, k, buffer, capacity, 0);
+  // Pre-order over the levels above the target; each node one level above
+  // it contributes its whole child row.
+  const int32_t count = table_.Visit(
+      [&](const auto& t) { return AtDepthByStack(t, depth, k, buffer, capacity); });
+  return count >= 0 ? count : AtDepthByLinks(depth, k, buffer, capacity);
 }
 
-// The nodes below top, as (node, parent): a node comes before its later
-// siblings' children and its own.
-int32_t MapTreeContainer::WalkPairs(Key top, NodePair* pairs, int32_t capacity) {
-  const Key first = table_.At(top).first;
-  if (first == top) return 0;
-  struct {
-    bool operator()(WalkNode x, const NodeRecord& r, int32_t) {
-      if (count < room) {
-        pairs[count] = NodePair{NodeTable::IdOf(static_cast<Key>(x)), NodeTable::IdOf(r.parent)};
+// Reads every record above the target level once; the next sibling of each
+// node it goes down from waits on the stack with its level.
+template <typename Reader>
+int32_t MapTreeContainer::AtDepthByStack(const Reader& t, int32_t depth, Key top,
+                                         int32_t* buffer, int32_t capacity) {
+  pending_.Begin(table_.Count());
+  int32_t count = 0;
+  int32_t level = 1;
+  for (Key n = t.At(top).first;;) {
+    const NodeRecord& r = t.At(n);
+    if (r.first != n) {
+      if (level + 1 == depth) {
+        count += WriteRow(t, r.first, n, buffer, capacity, count);
+      } else {
+        if (r.next != n && !pending_.Push(Pending{r.next, level})) return -1;
+        n = r.first;
+        ++level;
+        continue;
       }
-      ++count;
-      return true;
     }
-    void reset() { count = 0; }
-    NodePair* pairs;
-    int32_t room;
-    int32_t count;
-  } listed{pairs, pairs != nullptr ? capacity : 0, 0};
-  WalkFrom<WalkOrder::kRowsFirst>(first, listed);
-  return listed.count;
+    if (r.next != n) {
+      n = r.next;
+    } else if (!pending_.Empty()) {
+      const Pending p = pending_.Pop();
+      n = p.key;
+      level = p.tag;
+    } else {
+      return count;
+    }
+  }
+}
+
+int32_t MapTreeContainer::AtDepthByLinks(int32_t depth, Key top, int32_t* buffer,
+                                         int32_t capacity) const {
+  const NodeTable& t = table_;
+  int32_t count = 0;
+  int32_t level = 1;
+  for (Key n = t.At(top).first;;) {
+    const Key child = t.At(n).first;
+    if (child != n) {
+      if (level + 1 == depth) {
+        count += WriteRow(child, n, buffer, capacity, count);
+      } else {
+        n = child;
+        ++level;
+        continue;
+      }
+    }
+    if (!StepAcross(&n, top, &NodeRecord::next, &level)) return count;
+  }
+}
+
+// ------------------------------------------------------------ pair walks
+
+int32_t MapTreeContainer::WalkPairs(Key top, NodePair* pairs, int32_t capacity) {
+  const int32_t count =
+      table_.Visit([&](const auto& t) { return WalkPairsByStack(t, top, pairs, capacity); });
+  return count >= 0 ? count : WalkPairsByLinks(top, pairs, capacity);
+}
+
+// A child row comes out whole, followed by the walks below its members from
+// the last member back to the first. This walk reads every record once,
+// when its row is listed, and keeps the first child of each member on the
+// stack, where the last member's comes out first. (The walk by links reads
+// every record a second time on its way back along the row.)
+template <typename Reader>
+int32_t MapTreeContainer::WalkPairsByStack(const Reader& t, Key top, NodePair* pairs,
+                                           int32_t capacity) {
+  const int32_t room = pairs != nullptr ? capacity : 0;
+  int32_t count = 0;
+  pending_.Begin(table_.Count());  // one row per node at most
+  const Key first = t.At(top).first;
+  if (first == top) return 0;
+  if (!pending_.Push(Pending{first, t.IdOf(top)})) return -1;
+  while (!pending_.Empty()) {
+    const Pending row = pending_.Pop();
+    for (Key j = row.key;;) {
+      const NodeRecord& r = t.At(j);
+      const Key child = r.first;
+      const Key next = r.next;
+      const int32_t id = t.IdOf(j);
+      if (count < room) pairs[count] = NodePair{id, row.tag};
+      ++count;
+      if (child != j) {
+        // The last row pushed is the next one listed.
+        t.Prefetch(child);
+        if (!pending_.Push(Pending{child, id})) return -1;
+      }
+      if (next == j) break;
+      j = next;
+    }
+  }
+  return count;
+}
+
+int32_t MapTreeContainer::WalkPairsByLinks(Key top, NodePair* pairs, int32_t capacity) const {
+  const NodeTable& t = table_;
+  // The walk from a node lists it, then the walk from its next sibling, then
+  // the walk from its first child. Going back uses the previous-sibling and
+  // parent links and ends on returning to `top`.
+  int32_t count = 0;
+  auto emitRow = [&](Key first) {
+    const int32_t parentId = t.IdOf(t.At(first).parent);
+    for (Key j = first;;) {
+      if (pairs != nullptr && count < capacity) pairs[count] = NodePair{t.IdOf(j), parentId};
+      ++count;
+      const Key next = t.At(j).next;
+      if (next == j) return j;
+      j = next;
+    }
+  };
+  const Key first = t.At(top).first;
+  if (first == top) return 0;
+  for (Key n = emitRow(first);;) {
+    const Key child = t.At(n).first;
+    if (child != n) {
+      n = emitRow(child);
+      continue;
+    }
+    // The walks below n are done; step left, or up when n is a first child.
+    int32_t level = 0;
+    if (!StepAcross(&n, top, &NodeRecord::prev, &level)) return count;
+  }
 }
 
 int32_t MapTreeContainer::GetAllNodes(int32_t* rootOut, NodePair* pairs, int32_t capacity) {
