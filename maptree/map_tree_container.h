@@ -1,10 +1,11 @@
 // MapTreeContainer, component 114: a tree over any 32-bit node IDs (0 and
 // negative values included).
 //
-// Store: a NodeTable (node_table.h) holds every node's record inline,
-// found by the node's key; the records link to each other by key. So a
-// query on one node reads one run of buckets, and a walk reads one record
-// per node.
+// Store: a NodeTable (node_table.h) holds every node's record, found by
+// the node's key (its ID as an unsigned number): densely numbered IDs at
+// their offsets in a window, any other in a hashed table with the records
+// inline. The records link to each other by key. So a query on one node
+// reads one record, or one run of buckets, and a walk one record per node.
 //
 // Queries never recurse. The walks over whole subtrees keep a stack
 // (pending_), which may take memory; when it cannot be had they walk by
@@ -76,7 +77,7 @@ class MapTreeContainer final : public ComponentBase<kMapTreeComponentId> {
   ~MapTreeContainer() override = default;
 
  private:
-  using Key = uint32_t;  // a node's key in table_
+  using Key = uint32_t;  // a node's key in table_: its ID, unsigned
 
   // Where an inserted or moved node goes, beside its destination node.
   enum class Place { kFirstChild, kLastChild, kBefore, kAfter };
@@ -93,12 +94,9 @@ class MapTreeContainer final : public ComponentBase<kMapTreeComponentId> {
   int32_t MoveNode(int32_t id, int32_t destId, Place place);
   // Links node n (key k, in no child list) to `place` beside dest (key d).
   void Link(NodeRecord* n, Key k, NodeRecord* dest, Key d, Place place);
-  // Links node n (key k, in no child list) under the node of key pk between
-  // prev and next, each a key or, when there is none, pk. `parent` (pk's
-  // record) and `known` (the record of prev or of next) may be given, or
-  // null to be looked up when needed.
-  void Splice(NodeRecord* n, Key k, Key pk, NodeRecord* parent, Key prev, Key next,
-              NodeRecord* known);
+  // Links node n (key k, in no child list) under the node of key pk
+  // between prev and next, each a key or, when there is none, pk.
+  void Splice(NodeRecord* n, Key k, Key pk, Key prev, Key next);
   // Takes node n (key k, not the root) out of its parent's child list.
   void Unlink(NodeRecord* n, Key k);
   // Erases every descendant of top (not top itself); returns how many.
@@ -108,9 +106,18 @@ class MapTreeContainer final : public ComponentBase<kMapTreeComponentId> {
 
   // The answer of a single-link query: the link of id's record.
   int32_t LinkLookup(int32_t id, Key NodeRecord::*link, int32_t* out) const;
+  // The walks that read the store take its reader (NodeTable::Visit), as
+  // `t`, so that each is built for each placement.
+  template <typename Reader>
+  int32_t PathFromRoot(const Reader& t, Key k, int32_t* buffer, int32_t capacity) const;
+  template <typename Reader>
+  int32_t PathToRoot(const Reader& t, Key k, int32_t* buffer, int32_t capacity) const;
   // Writes the IDs of the child row that starts at `first`, but for
   // `skip`, from list position `pos` on; returns how many there are.
   int32_t WriteRow(Key first, Key skip, int32_t* buffer, int32_t capacity, int32_t pos) const;
+  template <typename Reader>
+  int32_t WriteRow(const Reader& t, Key first, Key skip, int32_t* buffer, int32_t capacity,
+                   int32_t pos) const;
   // For the walks by links, from node *n whose walk below is done: moves
   // *n to its sibling by `sibling` (next or previous) or to that of its
   // nearest ancestor below top that has one, taking one from *level per
@@ -120,11 +127,15 @@ class MapTreeContainer final : public ComponentBase<kMapTreeComponentId> {
   // entries written so far being those of the answer) or by links without
   // memory.
   int32_t WalkPairs(Key top, NodePair* pairs, int32_t capacity);
-  int32_t WalkPairsByStack(Key top, NodePair* pairs, int32_t capacity);
+  template <typename Reader>
+  int32_t WalkPairsByStack(const Reader& t, Key top, NodePair* pairs, int32_t capacity);
   int32_t WalkPairsByLinks(Key top, NodePair* pairs, int32_t capacity) const;
-  int32_t LeavesByStack(Key top, int32_t* buffer, int32_t capacity);
+  template <typename Reader>
+  int32_t LeavesByStack(const Reader& t, Key top, int32_t* buffer, int32_t capacity);
   int32_t LeavesByLinks(Key top, int32_t* buffer, int32_t capacity) const;
-  int32_t AtDepthByStack(int32_t depth, Key top, int32_t* buffer, int32_t capacity);
+  template <typename Reader>
+  int32_t AtDepthByStack(const Reader& t, int32_t depth, Key top, int32_t* buffer,
+                         int32_t capacity);
   int32_t AtDepthByLinks(int32_t depth, Key top, int32_t* buffer, int32_t capacity) const;
 
   void ReleaseStore();

@@ -25,44 +25,32 @@ void MapTreeContainer::ReleaseStore() {
 
 // A sibling link that is "none" holds the node's own key, a child link the
 // parent's; Splice and Unlink take "none" for a sibling as the parent's key,
-// which no sibling can have. Each looks up only the records it changes.
+// which no sibling can have. Each changes the record before the node (the
+// parent's when the node comes first) and the one after it (the parent's
+// when it comes last): both are looked up whichever they are, and the link
+// to change is chosen by a mask, so that no branch depends on the shape of
+// the row, which follows no pattern a predictor could learn.
 
-void MapTreeContainer::Splice(NodeRecord* n, Key k, Key pk, NodeRecord* parent, Key prev,
-                              Key next, NodeRecord* known) {
+void MapTreeContainer::Splice(NodeRecord* n, Key k, Key pk, Key prev, Key next) {
   n->parent = pk;
   n->prev = prev == pk ? k : prev;
   n->next = next == pk ? k : next;
-  if (parent == nullptr && (prev == pk || next == pk)) parent = &table_.At(pk);
-  auto record = [&](Key key) -> NodeRecord& {
-    return known != nullptr && known->key == key ? *known : table_.At(key);
-  };
-  if (prev == pk) {
-    parent->first = k;
-  } else {
-    record(prev).next = k;
-  }
-  if (next == pk) {
-    parent->last = k;
-  } else {
-    record(next).prev = k;
-  }
+  NodeRecord& before = table_.At(prev);
+  NodeRecord& after = table_.At(next);
+  *(prev == pk ? &before.first : &before.next) = k;
+  *(next == pk ? &after.last : &after.prev) = k;
 }
 
 void MapTreeContainer::Unlink(NodeRecord* n, Key k) {
   const Key pk = n->parent;
   const Key prev = n->prev;
   const Key next = n->next;
-  NodeRecord* parent = prev == k || next == k ? &table_.At(pk) : nullptr;
-  if (prev != k) {
-    table_.At(prev).next = next != k ? next : prev;
-  } else {
-    parent->first = next != k ? next : pk;
-  }
-  if (next != k) {
-    table_.At(next).prev = prev != k ? prev : next;
-  } else {
-    parent->last = prev != k ? prev : pk;
-  }
+  const Key beforeKey = prev != k ? prev : pk;
+  const Key afterKey = next != k ? next : pk;
+  NodeRecord& before = table_.At(beforeKey);
+  NodeRecord& after = table_.At(afterKey);
+  *(prev != k ? &before.next : &before.first) = next != k ? next : beforeKey;
+  *(next != k ? &after.prev : &after.last) = prev != k ? prev : afterKey;
   n->prev = k;
   n->next = k;
 }
@@ -70,16 +58,16 @@ void MapTreeContainer::Unlink(NodeRecord* n, Key k) {
 void MapTreeContainer::Link(NodeRecord* n, Key k, NodeRecord* dest, Key d, Place place) {
   switch (place) {
     case Place::kFirstChild:
-      Splice(n, k, d, dest, d, dest->first, nullptr);
+      Splice(n, k, d, d, dest->first);
       return;
     case Place::kLastChild:
-      Splice(n, k, d, dest, dest->last, d, nullptr);
+      Splice(n, k, d, dest->last, d);
       return;
     case Place::kBefore:
-      Splice(n, k, dest->parent, nullptr, dest->prev != d ? dest->prev : dest->parent, d, dest);
+      Splice(n, k, dest->parent, dest->prev != d ? dest->prev : dest->parent, d);
       return;
     case Place::kAfter:
-      Splice(n, k, dest->parent, nullptr, d, dest->next != d ? dest->next : dest->parent, dest);
+      Splice(n, k, dest->parent, d, dest->next != d ? dest->next : dest->parent);
       return;
   }
 }
@@ -129,7 +117,7 @@ bool MapTreeContainer::IsSelfOrAncestor(Key a, Key x) const {
 int32_t MapTreeContainer::SetRoot(int32_t id) {
   if (hasRoot_ != 0) return 0;
   // Without a root the table is empty.
-  if (table_.Insert(table_.Locate(table_.KeyOf(id)), nullptr) == nullptr) return 0;
+  if (table_.Insert(table_.Locate(id)) == nullptr) return 0;
   rootId_ = id;
   hasRoot_ = 1;
   return 1;
@@ -142,7 +130,7 @@ int32_t MapTreeContainer::Clear() {
 
 int32_t MapTreeContainer::InsertNode(int32_t newId, int32_t destId, int32_t parentId,
                                      Place place) {
-  const NodeTable::Spot spot = table_.Locate(table_.KeyOf(newId));
+  const NodeTable::Spot spot = table_.Locate(newId);
   if (spot.found) return 0;
   NodeRecord* dest = table_.Find(table_.KeyOf(destId));
   if (dest == nullptr) return 0;
@@ -153,9 +141,11 @@ int32_t MapTreeContainer::InsertNode(int32_t newId, int32_t destId, int32_t pare
     return 0;
   }
   if (table_.Count() >= kMaxNodes) return 0;
-  NodeRecord* n = table_.Insert(spot, &dest);
+  NodeRecord* n = table_.Insert(spot);
   if (n == nullptr) return 0;
-  Link(n, table_.KeyOf(newId), dest, table_.KeyOf(destId), place);  // keys anew
+  // The insertion may have moved dest's record.
+  const Key d = table_.KeyOf(destId);
+  Link(n, table_.KeyOf(newId), &table_.At(d), d, place);
   return 1;
 }
 

@@ -33,7 +33,6 @@ int32_t MapTreeContainer::IsChild(int32_t id, int32_t parentId) {
 }
 
 int32_t MapTreeContainer::LinkLookup(int32_t id, Key NodeRecord::*link, int32_t* out) const {
-  const NodeTable::Reader t = table_.Read();
   const Key k = table_.KeyOf(id);
   const NodeRecord* r = table_.Find(k);
   if (r == nullptr) return -1;
@@ -46,7 +45,7 @@ int32_t MapTreeContainer::LinkLookup(int32_t id, Key NodeRecord::*link, int32_t*
   int32_t scratch;
   int32_t* to = reinterpret_cast<int32_t*>((reinterpret_cast<uintptr_t>(out) & useOut) |
                                            (reinterpret_cast<uintptr_t>(&scratch) & ~useOut));
-  *to = t.IdOf(target);
+  *to = table_.IdOf(target);
   return static_cast<int32_t>(linked);
 }
 
@@ -67,9 +66,14 @@ int32_t MapTreeContainer::GetNextSibling(int32_t id, int32_t* out) {
 }
 
 int32_t MapTreeContainer::GetPathFromRoot(int32_t id, int32_t* buffer, int32_t capacity) {
-  const NodeTable::Reader t = table_.Read();
   const Key k = table_.KeyOf(id);
   if (table_.Find(k) == nullptr) return -1;
+  return table_.Visit([&](const auto& t) { return PathFromRoot(t, k, buffer, capacity); });
+}
+
+template <typename Reader>
+int32_t MapTreeContainer::PathFromRoot(const Reader& t, Key k, int32_t* buffer,
+                                       int32_t capacity) const {
   int32_t length = 1;
   for (Key j = k, p; (p = t.At(j).parent) != j; j = p) ++length;
   if (buffer == nullptr || capacity <= 0) return length;
@@ -83,9 +87,14 @@ int32_t MapTreeContainer::GetPathFromRoot(int32_t id, int32_t* buffer, int32_t c
 }
 
 int32_t MapTreeContainer::GetPathToRoot(int32_t id, int32_t* buffer, int32_t capacity) {
-  const NodeTable::Reader t = table_.Read();
   const Key k = table_.KeyOf(id);
   if (table_.Find(k) == nullptr) return -1;
+  return table_.Visit([&](const auto& t) { return PathToRoot(t, k, buffer, capacity); });
+}
+
+template <typename Reader>
+int32_t MapTreeContainer::PathToRoot(const Reader& t, Key k, int32_t* buffer,
+                                     int32_t capacity) const {
   int32_t pos = 0;
   for (Key j = k;;) {
     Put(buffer, capacity, pos++, t.IdOf(j));
@@ -97,7 +106,12 @@ int32_t MapTreeContainer::GetPathToRoot(int32_t id, int32_t* buffer, int32_t cap
 
 int32_t MapTreeContainer::WriteRow(Key first, Key skip, int32_t* buffer, int32_t capacity,
                                    int32_t pos) const {
-  const NodeTable::Reader t = table_.Read();
+  return table_.Visit([&](const auto& t) { return WriteRow(t, first, skip, buffer, capacity, pos); });
+}
+
+template <typename Reader>
+int32_t MapTreeContainer::WriteRow(const Reader& t, Key first, Key skip, int32_t* buffer,
+                                   int32_t capacity, int32_t pos) const {
   int32_t n = 0;
   for (Key j = first;;) {
     if (j != skip) Put(buffer, capacity, pos + n++, t.IdOf(j));
@@ -128,9 +142,8 @@ int32_t MapTreeContainer::GetSiblingsWithSelf(int32_t id, int32_t* buffer, int32
 
 bool MapTreeContainer::StepAcross(Key* n, Key top, Key NodeRecord::*sibling,
                                   int32_t* level) const {
-  const NodeTable::Reader t = table_.Read();
   for (Key x = *n;;) {
-    const NodeRecord& r = t.At(x);
+    const NodeRecord& r = table_.At(x);
     if (r.*sibling != x) {
       *n = r.*sibling;
       return true;
@@ -149,14 +162,16 @@ int32_t MapTreeContainer::GetLeaves(int32_t id, int32_t* buffer, int32_t capacit
   if (top == nullptr) return -1;
   if (top->first == k) return 0;
   // Depth-first, left to right; the start node itself is never listed.
-  const int32_t count = LeavesByStack(k, buffer, capacity);
+  const int32_t count =
+      table_.Visit([&](const auto& t) { return LeavesByStack(t, k, buffer, capacity); });
   return count >= 0 ? count : LeavesByLinks(k, buffer, capacity);
 }
 
 // Reads every record once: on the way down the next sibling of each node
 // goes on the stack, where the deepest comes out first.
-int32_t MapTreeContainer::LeavesByStack(Key top, int32_t* buffer, int32_t capacity) {
-  const NodeTable::Reader t = table_.Read();
+template <typename Reader>
+int32_t MapTreeContainer::LeavesByStack(const Reader& t, Key top, int32_t* buffer,
+                                        int32_t capacity) {
   pending_.Begin(table_.Count());  // one entry per level at most
   int32_t count = 0;
   for (Key n = t.At(top).first;;) {
@@ -179,7 +194,7 @@ int32_t MapTreeContainer::LeavesByStack(Key top, int32_t* buffer, int32_t capaci
 
 // Climbs back by parent links, reading the records above each leaf again.
 int32_t MapTreeContainer::LeavesByLinks(Key top, int32_t* buffer, int32_t capacity) const {
-  const NodeTable::Reader t = table_.Read();
+  const NodeTable& t = table_;
   int32_t count = 0;
   for (Key n = t.At(top).first;;) {
     const Key child = t.At(n).first;
@@ -209,15 +224,16 @@ int32_t MapTreeContainer::GetNodesAtDepth(int32_t depth, int32_t id, int32_t* bu
   if (depth == 1) return WriteRow(top->first, k, buffer, capacity, 0);
   // Pre-order over the levels above the target; each node one level above
   // it contributes its whole child row.
-  const int32_t count = AtDepthByStack(depth, k, buffer, capacity);
+  const int32_t count = table_.Visit(
+      [&](const auto& t) { return AtDepthByStack(t, depth, k, buffer, capacity); });
   return count >= 0 ? count : AtDepthByLinks(depth, k, buffer, capacity);
 }
 
 // Reads every record above the target level once; the next sibling of each
 // node it goes down from waits on the stack with its level.
-int32_t MapTreeContainer::AtDepthByStack(int32_t depth, Key top, int32_t* buffer,
-                                         int32_t capacity) {
-  const NodeTable::Reader t = table_.Read();
+template <typename Reader>
+int32_t MapTreeContainer::AtDepthByStack(const Reader& t, int32_t depth, Key top,
+                                         int32_t* buffer, int32_t capacity) {
   pending_.Begin(table_.Count());
   int32_t count = 0;
   int32_t level = 1;
@@ -225,7 +241,7 @@ int32_t MapTreeContainer::AtDepthByStack(int32_t depth, Key top, int32_t* buffer
     const NodeRecord& r = t.At(n);
     if (r.first != n) {
       if (level + 1 == depth) {
-        count += WriteRow(r.first, n, buffer, capacity, count);
+        count += WriteRow(t, r.first, n, buffer, capacity, count);
       } else {
         if (r.next != n && !pending_.Push(Pending{r.next, level})) return -1;
         n = r.first;
@@ -247,7 +263,7 @@ int32_t MapTreeContainer::AtDepthByStack(int32_t depth, Key top, int32_t* buffer
 
 int32_t MapTreeContainer::AtDepthByLinks(int32_t depth, Key top, int32_t* buffer,
                                          int32_t capacity) const {
-  const NodeTable::Reader t = table_.Read();
+  const NodeTable& t = table_;
   int32_t count = 0;
   int32_t level = 1;
   for (Key n = t.At(top).first;;) {
@@ -268,7 +284,8 @@ int32_t MapTreeContainer::AtDepthByLinks(int32_t depth, Key top, int32_t* buffer
 // ------------------------------------------------------------ pair walks
 
 int32_t MapTreeContainer::WalkPairs(Key top, NodePair* pairs, int32_t capacity) {
-  const int32_t count = WalkPairsByStack(top, pairs, capacity);
+  const int32_t count =
+      table_.Visit([&](const auto& t) { return WalkPairsByStack(t, top, pairs, capacity); });
   return count >= 0 ? count : WalkPairsByLinks(top, pairs, capacity);
 }
 
@@ -277,8 +294,9 @@ int32_t MapTreeContainer::WalkPairs(Key top, NodePair* pairs, int32_t capacity) 
 // when its row is listed, and keeps the first child of each member on the
 // stack, where the last member's comes out first. (The walk by links reads
 // every record a second time on its way back along the row.)
-int32_t MapTreeContainer::WalkPairsByStack(Key top, NodePair* pairs, int32_t capacity) {
-  const NodeTable::Reader t = table_.Read();
+template <typename Reader>
+int32_t MapTreeContainer::WalkPairsByStack(const Reader& t, Key top, NodePair* pairs,
+                                           int32_t capacity) {
   const int32_t room = pairs != nullptr ? capacity : 0;
   int32_t count = 0;
   pending_.Begin(table_.Count());  // one row per node at most
@@ -307,7 +325,7 @@ int32_t MapTreeContainer::WalkPairsByStack(Key top, NodePair* pairs, int32_t cap
 }
 
 int32_t MapTreeContainer::WalkPairsByLinks(Key top, NodePair* pairs, int32_t capacity) const {
-  const NodeTable::Reader t = table_.Read();
+  const NodeTable& t = table_;
   // The walk from a node lists it, then the walk from its next sibling, then
   // the walk from its first child. Going back uses the previous-sibling and
   // parent links and ends on returning to `top`.

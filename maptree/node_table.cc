@@ -1,287 +1,158 @@
 #include "maptree/node_table.h"
 
-#include <atomic>
-#include <chrono>
-#include <new>
+#include <cstdlib>
+#include <cstring>
 
 namespace rodarove {
 
 namespace {
 
-uint32_t InverseOf(uint32_t odd) {
-  uint32_t inverse = odd;  // right in the lowest 3 bits; each step doubles that
-  for (int i = 0; i < 4; ++i) inverse *= 2u - odd * inverse;
-  return inverse;
+// A window starts with this many slots, and widens like a hashed table
+// grows: twice as wide while small, a quarter wider beyond kDoublingWindow.
+constexpr uint64_t kMinWindow = 16;
+constexpr uint64_t kDoublingWindow = uint64_t{1} << 16;
+uint64_t Grown(uint64_t window) {
+  return window < kDoublingWindow ? 2 * window : window + window / 4;
 }
 
-uint64_t Mix64(uint64_t x) {
-  x += 0x9E3779B97F4A7C15ull;
-  x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
-  x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
-  return x ^ (x >> 31);
+// The widest window: its IDs, taken as signed offsets from any of them,
+// cannot wrap, and its bytes can be counted.
+constexpr uint64_t kMaxWindow =
+    (uint64_t{1} << 31) < static_cast<size_t>(-1) / sizeof(NodeRecord)
+        ? uint64_t{1} << 31
+        : static_cast<size_t>(-1) / sizeof(NodeRecord);
+
+// Whether `count` records take a window of `window` IDs: a small window
+// when they fill half of it (or it is tiny), a larger one when they fill
+// 7 tenths, about as much as a hashed table would (so at most 34 bytes a
+// node).
+bool DenseFits(uint64_t window, size_t count) {
+  if (window > kMaxWindow) return false;
+  if (window <= kDoublingWindow) return window <= 2 * static_cast<uint64_t>(count) + 64;
+  return window * 7 <= static_cast<uint64_t>(count) * 10;
 }
 
-// Drawn once per process from the clocks and from addresses that the
-// system places at random.
-uint64_t ProcessSecret() {
-  static const uint64_t secret = [] {
-    int local = 0;
-    uint64_t s = Mix64(static_cast<uint64_t>(
-        std::chrono::system_clock::now().time_since_epoch().count()));
-    s = Mix64(s ^ static_cast<uint64_t>(
-                      std::chrono::steady_clock::now().time_since_epoch().count()));
-    s = Mix64(s ^ reinterpret_cast<uintptr_t>(&local));
-    return Mix64(s ^ reinterpret_cast<uintptr_t>(&InverseOf));
-  }();
-  return secret;
-}
-
-// True when every partial quotient of the continued fraction of
-// multiplier / 2^32 is at most 6. The keys of n consecutive IDs then cut
-// the key range into gaps that differ by a factor of 8 at most, whatever
-// n, so such runs fill the table with hardly a collision. About one odd
-// number in 230 qualifies.
-bool SpreadsEvenly(uint32_t multiplier) {
-  uint64_t a = uint64_t{1} << 32;
-  uint64_t b = multiplier;
-  while (b != 0) {
-    if (a / b > 6) return false;
-    const uint64_t r = a % b;
-    a = b;
-    b = r;
-  }
-  return true;
-}
-
-// The buckets of a table with no memory: lookups read them, nothing writes
-// them (the first Insert allocates).
-NodeRecord noBuckets[2] = {{0xFFFFFFFFu, 0, 0, 0, 0, 1}, {0xFFFFFFFFu, 0, 0, 0, 0, 1}};
-
-// Insert grows the table beyond this load (9/10): a small table doubles,
-// which costs less work, a large one grows by a quarter, so that its load
-// stays above 0.72 (below 34 bytes a node). Linear probing stays short up
-// to that load when the records are ordered.
-constexpr size_t kMinHomes = 16;
-constexpr size_t kDoublingHomes = size_t{1} << 16;
-size_t LimitOf(size_t homes) { return homes / 10 * 9 + homes % 10 * 9 / 10; }
-size_t Grown(size_t homes) {
-  if (homes < kMinHomes) return kMinHomes;
-  return homes < kDoublingHomes ? 2 * homes : homes + homes / 4;
-}
-// Buckets beyond the last home; at the highest load the run past the last
-// home is a few dozen buckets at most.
-size_t Overflow(size_t homes) { return 32 + homes / 128; }
-// A table whose records lie this far from their homes on average, as it is
-// built (at a load of 0.72 at most), tries other multipliers, up to three:
-// random IDs average about 1.3, but now and then a multiplier is unlucky
-// for the IDs stored (IDs in steps of 1,000, or on a lattice such as those
-// chosen against the old hash, then average 12 to 50). Below
-// kCrowdedFrom records the average says little.
-constexpr size_t kCrowdedMean = 4;
-constexpr size_t kCrowdedFrom = 1024;
-constexpr int kCrowdedRetries = 3;
+int64_t Offset(uint32_t id, uint32_t from) { return static_cast<int32_t>(id - from); }
 
 }  // namespace
 
-uint32_t NodeTable::NewMultiplier(bool fresh) {
-  static std::atomic<uint32_t> draws{0};
-  auto draw = [] {
-    uint64_t s = ProcessSecret();
-    uint32_t multiplier;
-    do {
-      s = Mix64(s ^ draws.fetch_add(1, std::memory_order_relaxed));
-      multiplier = static_cast<uint32_t>(s) | 1u;
-    } while (!SpreadsEvenly(multiplier));
-    return multiplier;
-  };
-  if (fresh) return draw();
-  static const uint32_t processMultiplier = draw();
-  return processMultiplier;
-}
-
-NodeTable::NodeTable()
-    : buckets_(noBuckets), multiplier_(NewMultiplier(false)), inverse_(InverseOf(multiplier_)) {}
-
-NodeTable::~NodeTable() { Free(); }
-
-void NodeTable::Free() {
-  if (buckets_ != noBuckets) ::operator delete(buckets_);
-  buckets_ = noBuckets;
-}
+NodeTable::~NodeTable() { Release(); }
 
 void NodeTable::Release() {
-  Free();
-  homes_ = 0;
-  size_ = 2;
-  limit_ = 0;
-  count_ = 0;
+  std::free(slots_);
+  slots_ = nullptr;
+  window_ = 0;
+  windowCount_ = 0;
+  base_ = 0;
+  rest_.Release();
 }
 
-NodeRecord* NodeTable::InsertShifting(Spot spot, NodeRecord** keep) {
-  bool checkRun = true;
-  for (int rebuilt = 0;; ++rebuilt) {
-    NodeRecord* const last = buckets_ + size_ - 1;
-    NodeRecord* const end = count_ < limit_ ? EmptyFrom(spot.at) : last;
-    const bool far = checkRun && spot.at - spot.home > kLongRun;
-    if (end != last && !far) {
-      for (NodeRecord* to = end; to != spot.at; --to) to[0] = to[-1];
-      if (keep != nullptr && *keep >= spot.at && *keep < end) ++*keep;
-      const uint32_t k = spot.key;
-      *spot.at = NodeRecord{k, k, k, k, k, k};
-      ++count_;
-      return spot.at;
-    }
-    // A full table grows. A run that is too long, or reaches the last
-    // bucket, takes another multiplier, and the table grows as well when
-    // that did not help.
-    checkRun = false;
-    const bool full = count_ >= limit_;
-    const size_t homes = full || rebuilt > 0 ? Grown(homes_) : homes_;
-    const uint32_t oldInverse = inverse_;
-    const uint32_t keepKey = keep != nullptr && *keep != nullptr ? (*keep)->key : 0;
-    if (!Rebuild(homes, full ? multiplier_ : NewMultiplier(true))) {
-      if (end == last) return nullptr;
-      continue;  // only far: the record goes into the table as it is
-    }
-    const uint32_t rekey = oldInverse * multiplier_;  // old key to new
-    spot = Locate(spot.key * rekey);
-    if (keep != nullptr && *keep != nullptr) *keep = &At(keepKey * rekey);
+NodeRecord* NodeTable::InsertOutside(const Spot& spot) {
+  const uint32_t id = spot.id;
+  // A failed allocation refuses the insertion.
+  Outcome into = Widen(id);
+  if (into == Outcome::kSparse && rest_.Full()) into = Gather(id);
+  if (into == Outcome::kNoMemory) return nullptr;
+  if (into == Outcome::kDone) {
+    NodeRecord* r = slots_ + (id - base_);
+    *r = NodeRecord{id, id, id, id, id, id};
+    ++windowCount_;
+    return r;
   }
+  ProbedTable::Spot probed = spot.probed;
+  if (rest_.Full()) {
+    if (!rest_.Grow()) return nullptr;
+    probed = rest_.Locate(id);
+  }
+  // Records of the window stay where they are.
+  return rest_.Insert(probed, id);
 }
 
-void NodeTable::Erase(NodeRecord* r) {
-  // The records after r up to the first one at its home (or an empty
-  // bucket) move back by one.
-  NodeRecord* j = r + 1;
-  for (; !IsEmpty(*j) && Home(j->key) < static_cast<size_t>(j - buckets_); ++j) j[-1] = j[0];
-  j[-1] = kEmpty;
-  --count_;
+NodeTable::Outcome NodeTable::Widen(uint32_t id) {
+  uint64_t window = kMinWindow;
+  uint64_t below = 0;  // slots added below the first
+  if (window_ != 0) {
+    const uint64_t offset = id - base_;
+    const uint64_t up = offset + 1 - window_;
+    const uint64_t down = (uint64_t{1} << 32) - offset;
+    const uint64_t step = Grown(window_);
+    window = window_ + (up <= down ? up : down);
+    if (window < step) window = step;
+    if (up > down) below = window - window_;
+  }
+  if (!DenseFits(window, windowCount_ + 1)) return Outcome::kSparse;
+  NodeRecord* block = ResizeRecords(slots_, static_cast<size_t>(window));
+  if (block == nullptr) return Outcome::kNoMemory;
+  const size_t old = window_;
+  const uint32_t first = window_ != 0 ? base_ - static_cast<uint32_t>(below) : id;
+  if (below != 0) std::memmove(block + below, block, old * sizeof(NodeRecord));
+  slots_ = block;
+  base_ = first;
+  window_ = static_cast<size_t>(window);
+  // The new slots are vacant, or take the records of the rest for them.
+  const size_t from = below != 0 ? 0 : old;
+  const size_t to = below != 0 ? static_cast<size_t>(below) : window_;
+  for (size_t i = from; i < to; ++i) slots_[i] = Vacant(static_cast<uint32_t>(i));
+  if (rest_.Count() != 0) {
+    rest_.Extract(base_ + static_cast<uint32_t>(from), to - from,
+                  [this](const NodeRecord& r, uint32_t rid) {
+                    NodeRecord& slot = slots_[rid - base_];
+                    slot = r;
+                    slot.key = rid;
+                    ++windowCount_;
+                  });
+  }
+  return Outcome::kDone;
 }
 
-bool NodeTable::Rebuild(size_t homes, uint32_t multiplier) {
-  struct Built {
-    NodeRecord* buckets;
-    size_t homes;
-    size_t size;
-    uint32_t multiplier;
-    size_t probe;  // the total distance of the records from their homes
+NodeTable::Outcome NodeTable::Gather(uint32_t id) {
+  // Every ID as an offset from the window's first; the window is there
+  // (the first record made it, and it never narrows), and covers more than
+  // kMinWindow IDs.
+  const uint32_t anchor = base_;
+  const int64_t offset = Offset(id, anchor);
+  int64_t low = offset < 0 ? offset : 0;
+  int64_t high = offset > static_cast<int64_t>(window_) - 1 ? offset : static_cast<int64_t>(window_) - 1;
+  // Most often the IDs lie far apart, which shows after a few of them.
+  const size_t count = Count();
+  auto windowOf = [&] {
+    const uint64_t span = static_cast<uint64_t>(high - low) + 1;
+    return span + span / 8;  // room to grow upwards
   };
-  Built best{nullptr, 0, 0, 0, 0};  // the least crowded table built so far
-  for (int misfits = 0, crowded = 0;;) {
-    const size_t size = homes + Overflow(homes) + 1;
-    NodeRecord* fresh = nullptr;
-    if (size <= static_cast<size_t>(-1) / sizeof(NodeRecord)) {
-      fresh = static_cast<NodeRecord*>(::operator new(size * sizeof(NodeRecord), std::nothrow));
-    }
-    if (fresh == nullptr) break;  // out of memory: the best table, if any
-    size_t probe = 0;
-    if (!Place(fresh, size, homes, multiplier, &probe)) {
-      // The records did not fit: another multiplier, and more room after a
-      // few.
-      ::operator delete(fresh);
-      multiplier = NewMultiplier(true);
-      if (++misfits % 4 == 0) homes = Grown(homes);
-      continue;
-    }
-    if (best.buckets == nullptr || probe < best.probe) {
-      ::operator delete(best.buckets);
-      best = Built{fresh, homes, size, multiplier, probe};
-    } else {
-      ::operator delete(fresh);
-    }
-    if (count_ < kCrowdedFrom || best.probe <= kCrowdedMean * count_ ||
-        ++crowded > kCrowdedRetries) {
-      break;
-    }
-    multiplier = NewMultiplier(true);
+  if (!DenseFits(windowOf(), count + 1)) return Outcome::kSparse;
+  bool fits = true;
+  rest_.ForEach([&](const NodeRecord&, uint32_t rid) {
+    const int64_t o = Offset(rid, anchor);
+    low = o < low ? o : low;
+    high = o > high ? o : high;
+    fits = DenseFits(windowOf(), count + 1);
+    return fits;
+  });
+  if (!fits) return Outcome::kSparse;
+  const uint64_t window = windowOf();
+  NodeRecord* block = ResizeRecords(nullptr, static_cast<size_t>(window));
+  if (block == nullptr) return Outcome::kNoMemory;
+  const uint32_t first = anchor + static_cast<uint32_t>(low);
+  for (size_t i = 0; i < window; ++i) {
+    block[i] = NodeRecord{first + static_cast<uint32_t>(i) + 1, 0, 0, 0, 0, 0};  // vacant
   }
-  if (best.buckets == nullptr) return false;
-  Free();
-  buckets_ = best.buckets;
-  homes_ = best.homes;
-  size_ = best.size;
-  limit_ = LimitOf(homes_);
-  multiplier_ = best.multiplier;
-  inverse_ = InverseOf(multiplier_);
-  return true;
-}
-
-bool NodeTable::Place(NodeRecord* to, size_t size, size_t homes, uint32_t multiplier,
-                      size_t* probe) const {
-  const size_t last = size - 1;
-  const NodeRecord* const end = buckets_ + size_;
-  if (multiplier == multiplier_) {
-    // Same keys: the order stays, so each record goes to its new home or
-    // right after the one before it, in one pass that writes every bucket
-    // once. The pass takes every bucket with the empty key for empty, and
-    // copies it to the last bucket, by masks rather than branches, as such
-    // buckets come at random; the one record that may have that key, the
-    // largest, is placed after.
-    size_t out = 0;
-    size_t total = 0;
-    for (const NodeRecord* r = buckets_; r != end; ++r) {
-      const size_t record = static_cast<size_t>(r->key == kEmptyKey) - 1;  // all ones or 0
-      const size_t home = HomeOf(r->key, homes);
-      const size_t at = ((home > out ? home : out) & record) | (out & ~record);
-      // The gap before the record, mostly none or one bucket: its first
-      // bucket goes without a branch (to the last bucket when there is no
-      // gap), the rest by a loop.
-      to[at > out ? out : last] = kEmpty;
-      for (size_t gap = out + 1; gap < at; ++gap) to[gap] = kEmpty;
-      if (at >= last && record != 0) return false;
-      to[(at & record) | (last & ~record)] = *r;
-      out = ((at + 1) & record) | (out & ~record);
-      total += (at - home) & record;
-    }
-    for (const NodeRecord* r = buckets_ + (homes_ > 0 ? homes_ - 1 : 0); r != end; ++r) {
-      if (r->key != kEmptyKey || IsEmpty(*r)) continue;
-      const size_t home = HomeOf(kEmptyKey, homes);
-      const size_t at = home > out ? home : out;
-      if (at >= last) return false;
-      while (out < at) to[out++] = kEmpty;
-      to[out++] = *r;
-      total += at - home;
-    }
-    *probe += total;
-    for (; out <= last; ++out) to[out] = kEmpty;
+  for (size_t i = 0; i < window_; ++i) {
+    const uint32_t wid = base_ + static_cast<uint32_t>(i);
+    if (slots_[i].key == wid) block[wid - first] = slots_[i];
+  }
+  rest_.ForEach([&](const NodeRecord& r, uint32_t rid) {
+    NodeRecord& slot = block[rid - first];
+    slot = r;
+    slot.key = rid;
     return true;
-  }
-  // New keys, each the old one times rekey; the order changes.
-  for (size_t i = 0; i <= last; ++i) to[i] = kEmpty;
-  const uint32_t rekey = inverse_ * multiplier;
-  for (const NodeRecord* r = buckets_; r != end; ++r) {
-    if (IsEmpty(*r)) continue;
-    const uint32_t k = r->key * rekey;
-    NodeRecord* at = to + HomeOf(k, homes);
-    while (at->key < k) ++at;
-    NodeRecord* const empty = EmptyFrom(at);
-    if (empty == to + last) return false;
-    for (NodeRecord* p = empty; p != at; --p) p[0] = p[-1];
-    *at = NodeRecord{k, r->parent * rekey, r->first * rekey, r->last * rekey, r->next * rekey,
-                     r->prev * rekey};
-  }
-  for (size_t i = 0; i < last; ++i) {
-    if (!IsEmpty(to[i])) *probe += i - HomeOf(to[i].key, homes);
-  }
-  return true;
-}
-
-size_t NodeTable::LongestProbe() const {
-  size_t longest = 0;
-  for (size_t i = 0; i < size_; ++i) {
-    if (IsEmpty(buckets_[i])) continue;
-    const size_t d = i - Home(buckets_[i].key);
-    if (d > longest) longest = d;
-  }
-  return longest;
-}
-
-size_t NodeTable::TotalProbe() const {
-  size_t total = 0;
-  for (size_t i = 0; i < size_; ++i) {
-    if (!IsEmpty(buckets_[i])) total += i - Home(buckets_[i].key);
-  }
-  return total;
+  });
+  std::free(slots_);
+  rest_.Release();
+  slots_ = block;
+  window_ = static_cast<size_t>(window);
+  windowCount_ = count;
+  base_ = first;
+  return Outcome::kDone;
 }
 
 }  // namespace rodarove

@@ -6,6 +6,7 @@
 // clustered and extreme IDs against std::set, and IDs chosen to collide.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -24,6 +25,9 @@
 #include "tests/support/pair_walk_memory.h"
 
 namespace {
+
+// The store's memory fails on demand too.
+const bool kStoreMemoryCounted = (rodarove::resizeNodeMemory = &rodarove_test::Reallocate, true);
 
 using rodarove_test::SlotTree;
 using V = std::vector<int32_t>;
@@ -217,7 +221,7 @@ constexpr size_t kLongestProbe = 256;
 constexpr size_t kMeanProbe = 8;
 
 void ExpectProbesShort(SlotTree& t, const char* what) {
-  const rodarove::NodeTable& table = TableOf(t);
+  const rodarove::ProbedTable& table = TableOf(t).Rest();
   EXPECT_LE(table.LongestProbe(), kLongestProbe) << what;
   EXPECT_LE(table.TotalProbe(), kMeanProbe * table.Count()) << what;
 }
@@ -260,9 +264,9 @@ TEST(MapTreeStore, IdsChosenToCollideStayNearTheirHomes) {
 
   std::mt19937 rng(SeedFromEnvironment("chosen IDs"));
   SlotTree t = NewTree();
-  const rodarove::NodeTable& table = TableOf(t);
+  const rodarove::ProbedTable& table = TableOf(t).Rest();
   std::vector<int32_t> ids;
-  for (uint32_t key = 0; key < 20000; ++key) ids.push_back(table.IdOf(key));
+  for (uint32_t key = 0; key < 20000; ++key) ids.push_back(static_cast<int32_t>(table.IdOf(key)));
   rodarove_test::Model m;
   ASSERT_EQ(t.SetRoot(ids[0]), m.SetRoot(ids[0]));
   for (size_t i = 1; i < ids.size(); ++i) {
@@ -306,20 +310,24 @@ TEST(MapTreeStore, IdsChosenToCollideStayNearTheirHomes) {
   ExpectProbesShort(t, "IDs chosen against the table's multiplier");
   t.Release();
 
-  // Runs of keys, 32 of them spread over the key range and growing in
+  // Runs of hashes, 32 of them spread over the hash range and growing in
   // turn, each short enough to stay: a table of more than 1,024 records
   // that is so crowded draws another multiplier when it grows.
   SlotTree runs = NewTree();
-  const uint32_t before = TableOf(runs).KeyOf(1);
+  const rodarove::ProbedTable& hashed = TableOf(runs).Rest();
+  const uint32_t before = hashed.HashOf(1);
   rodarove_test::Model rm;
-  const int32_t root = TableOf(runs).IdOf(0xFFFFFFF0u);
+  const int32_t root = static_cast<int32_t>(hashed.IdOf(0xFFFFFFF0u));
   ASSERT_EQ(runs.SetRoot(root), rm.SetRoot(root));
   std::vector<int32_t> chosen;
   for (uint32_t j = 0; j < 60; ++j) {
-    for (uint32_t run = 0; run < 32; ++run) chosen.push_back(TableOf(runs).IdOf((run << 27) + j));
+    for (uint32_t run = 0; run < 32; ++run) {
+      chosen.push_back(static_cast<int32_t>(hashed.IdOf((run << 27) + j)));
+    }
   }
   for (int32_t id : chosen) ASSERT_EQ(runs.AppendChild(id, root), rm.Insert(id, root, 1));
-  EXPECT_NE(TableOf(runs).KeyOf(1), before) << "another multiplier";
+  EXPECT_GT(hashed.Count(), 1900u);
+  EXPECT_NE(hashed.HashOf(1), before) << "another multiplier";
   ExpectProbesShort(runs, "runs of keys");
   ExpectLinksOf(rm, runs);
   runs.Release();
@@ -328,82 +336,194 @@ TEST(MapTreeStore, IdsChosenToCollideStayNearTheirHomes) {
 // Without memory a table cannot draw another multiplier: IDs chosen against
 // its own still go in, into one long run, while it has room, and the first
 // insertion with memory spreads them again. Every link holds throughout.
+// The tree's other IDs are random, so that the hashed part holds them, and
+// enough for a crowded table to try other multipliers.
+std::vector<int32_t> FarIds(size_t n) {
+  std::mt19937 rng(300);
+  std::set<int32_t> seen;
+  std::vector<int32_t> ids;
+  while (ids.size() < n) {
+    const int32_t id = static_cast<int32_t>(rng());
+    if ((id < -100000 || id > 100000) && seen.insert(id).second) ids.push_back(id);
+  }
+  return ids;
+}
+
 TEST(MapTreeStore, ALongRunWithoutMemoryStaysRight) {
   SlotTree t = NewTree();
   rodarove_test::Model m;
+  const std::vector<int32_t> ids = FarIds(1200);
+  auto far = [&ids](size_t i) { return i == 0 ? 0 : ids[i]; };
   ASSERT_EQ(t.SetRoot(0), m.SetRoot(0));
-  for (int32_t id = 1; id <= 300; ++id) ASSERT_EQ(t.AppendChild(id, id / 2), m.Insert(id, id / 2, 1));
-  const rodarove::NodeTable& table = TableOf(t);
-  std::vector<int32_t> chosen;  // keys 0, 1, 2, ...: one home for all
-  for (uint32_t key = 0; chosen.size() < 400; ++key) {
-    if (!m.Has(table.IdOf(key))) chosen.push_back(table.IdOf(key));
+  for (size_t i = 1; i < ids.size(); ++i) {
+    ASSERT_EQ(t.AppendChild(far(i), far(i / 2)), m.Insert(far(i), far(i / 2), 1));
+  }
+  const rodarove::ProbedTable& table = TableOf(t).Rest();
+  std::vector<int32_t> chosen;  // hashes 0, 1, 2, ...: one home for all
+  for (uint32_t key = 0; chosen.size() < 800; ++key) {
+    const int32_t id = static_cast<int32_t>(table.IdOf(key));
+    if (!m.Has(id)) chosen.push_back(id);
   }
   size_t accepted = 0;
   rodarove_test::FailAllocation(1, /*sticky=*/true);
-  while (accepted < chosen.size() && t.PrependChild(chosen[accepted], 7) == 1) ++accepted;
+  while (accepted < chosen.size() && t.PrependChild(chosen[accepted], far(7)) == 1) ++accepted;
   rodarove_test::StopFailing();  // the table was full
-  for (size_t i = 0; i < accepted; ++i) ASSERT_EQ(m.Insert(chosen[i], 7, 0), 1);
+  for (size_t i = 0; i < accepted; ++i) ASSERT_EQ(m.Insert(chosen[i], far(7), 0), 1);
   EXPECT_GT(accepted, 150u);  // enough for a run longer than a new record may start
   EXPECT_GT(table.LongestProbe(), 128u);
   ExpectLinksOf(m, t);
   for (size_t i = accepted; i < chosen.size(); ++i) {
-    ASSERT_EQ(t.AppendChild(chosen[i], 9), m.Insert(chosen[i], 9, 1));
+    ASSERT_EQ(t.AppendChild(chosen[i], far(9)), m.Insert(chosen[i], far(9), 1));
   }
   ExpectProbesShort(t, "a long run after memory came back");
   ExpectLinksOf(m, t);
-  EXPECT_EQ(t.RemoveNode(7), m.Remove(7));
+  EXPECT_EQ(t.RemoveNode(far(7)), m.Remove(far(7)));
   ExpectLinksOf(m, t);
   t.Release();
 }
 
-// An empty bucket has the largest key; the node whose key that is must
+// An empty bucket has the largest hash; the node whose hash that is must
 // still be found, survive growth and erasure, and be told from an empty
-// bucket when it is not stored.
+// bucket when it is not stored. The other IDs lie far apart, so that the
+// hashed part holds them all and grows around that node.
 TEST(MapTreeStore, TheNodeWithTheLargestKeyIsLikeAnyOther) {
   SlotTree t = NewTree();
-  const int32_t largest = TableOf(t).IdOf(0xFFFFFFFFu);
+  const int32_t largest = static_cast<int32_t>(TableOf(t).Rest().IdOf(0xFFFFFFFFu));
+  const std::vector<int32_t> ids = FarIds(3000);
+  auto far = [&ids, largest](size_t i) { return ids[i] != largest ? ids[i] : -1; };
   EXPECT_EQ(t.Exists(largest), 0);
-  ASSERT_EQ(t.SetRoot(largest == 1 ? 2 : 1), 1);
+  ASSERT_EQ(t.SetRoot(far(1)), 1);
   EXPECT_EQ(t.Exists(largest), 0);
   int32_t root = 0;
   ASSERT_EQ(t.GetRoot(&root), 1);
   ASSERT_EQ(t.AppendChild(largest, root), 1);
-  for (int32_t id = 3; id < 3000; ++id) {
-    if (id == largest) continue;
-    ASSERT_EQ(t.AppendChild(id, id % 2 == 0 ? largest : root), 1) << id;
+  for (size_t i = 3; i < ids.size(); ++i) {
+    ASSERT_EQ(t.AppendChild(far(i), i % 2 == 0 ? largest : root), 1) << i;
   }
-  EXPECT_EQ(TableOf(t).IdOf(0xFFFFFFFFu), largest);  // no other multiplier was drawn
+  // No other multiplier was drawn.
+  EXPECT_EQ(static_cast<int32_t>(TableOf(t).Rest().IdOf(0xFFFFFFFFu)), largest);
+  EXPECT_GT(TableOf(t).Rest().Count(), 2990u);
   int32_t out = 0;
   EXPECT_EQ(t.GetParent(largest, &out), 1);
   EXPECT_EQ(out, root);
   const int32_t below = t.GetDescendants(largest, nullptr, 0);
   EXPECT_GT(below, 1000);
-  EXPECT_EQ(t.GetParent(4, &out), 1);
+  EXPECT_EQ(t.GetParent(far(4), &out), 1);
   EXPECT_EQ(out, largest);
   EXPECT_EQ(t.RemoveNode(largest), below + 1);
   EXPECT_EQ(t.Exists(largest), 0);
-  EXPECT_EQ(t.Exists(4), 0);
-  EXPECT_EQ(t.PrependChild(largest, 5), 1);
-  EXPECT_EQ(t.IsChild(largest, 5), 1);
+  EXPECT_EQ(t.Exists(far(4)), 0);
+  EXPECT_EQ(t.PrependChild(largest, far(5)), 1);
+  EXPECT_EQ(t.IsChild(largest, far(5)), 1);
   EXPECT_EQ(t.GetAllNodes(nullptr, nullptr, 0), static_cast<int32_t>(TableOf(t).Count()));
   t.Release();
 
-  // As the root, with every other key in the lower half of the range: its
-  // record, alone at the end of the table, keeps its place through every
-  // growth, and is told from an empty bucket though all its links are its
-  // own key.
+  // With every other hash in the lower half of the range: its record,
+  // alone at the end of the table, keeps its place through every growth.
   SlotTree low = NewTree();
-  const int32_t top = TableOf(low).IdOf(0xFFFFFFFFu);
-  ASSERT_EQ(low.SetRoot(top), 1);
-  for (uint32_t k = 0; k < 200; ++k) {
-    ASSERT_EQ(low.AppendChild(TableOf(low).IdOf(k << 23), top), 1) << k;
-  }
-  EXPECT_EQ(TableOf(low).IdOf(0xFFFFFFFFu), top) << "no other multiplier was drawn";
-  EXPECT_EQ(low.AppendChild(top, TableOf(low).IdOf(0)), 0) << "stored already";
+  const rodarove::ProbedTable& hashed = TableOf(low).Rest();
+  auto idOf = [&hashed](uint32_t hash) { return static_cast<int32_t>(hashed.IdOf(hash)); };
+  const int32_t top = idOf(0xFFFFFFFFu);
+  ASSERT_EQ(low.SetRoot(idOf(0x80000000u)), 1);
+  ASSERT_EQ(low.AppendChild(top, idOf(0x80000000u)), 1);
+  for (uint32_t k = 0; k < 200; ++k) ASSERT_EQ(low.AppendChild(idOf(k << 23), top), 1) << k;
+  EXPECT_EQ(idOf(0xFFFFFFFFu), top) << "no other multiplier was drawn";
+  EXPECT_EQ(low.AppendChild(top, idOf(0)), 0) << "stored already";
   EXPECT_EQ(low.GetDescendants(top, nullptr, 0), 200);
-  EXPECT_EQ(low.RemoveNode(TableOf(low).IdOf(0)), 1);
+  EXPECT_EQ(low.RemoveNode(idOf(0)), 1);
   EXPECT_EQ(low.Exists(top), 1);
+  EXPECT_EQ(low.RemoveNode(top), 200);
+  EXPECT_EQ(low.Exists(top), 0);
   low.Release();
+}
+
+// IDs a host numbers densely, in any order, from a base anywhere (across
+// the ends of the signed and of the unsigned range too), with far IDs
+// between: the window widens both ways, taking in the records of the
+// hashed part that it comes to cover, or gathers every record when the
+// hashed part fills. Each insertion is swept through its allocations, and
+// every link and ID holds against the model.
+TEST(MapTreeStore, DenseIdsInAnyOrderGoIntoTheWindow) {
+  std::mt19937 rng(SeedFromEnvironment("dense IDs"));
+  constexpr uint32_t kRange = 500;
+  for (uint32_t base : {0u, 0xFFFFFF00u, 0x7FFFFF00u, static_cast<uint32_t>(rng())}) {
+    SlotTree t = NewTree();
+    rodarove_test::Model m;
+    std::vector<int32_t> ids;
+    for (uint32_t i = 0; i < kRange; ++i) ids.push_back(static_cast<int32_t>(base + i));
+    std::shuffle(ids.begin(), ids.end(), rng);
+    ASSERT_EQ(t.SetRoot(ids[0]), m.SetRoot(ids[0]));
+    std::vector<int32_t> present{ids[0]};
+    for (size_t i = 1; i < ids.size() && !::testing::Test::HasFailure(); ++i) {
+      const int32_t id = rng() % 8 == 0 ? static_cast<int32_t>(rng()) : ids[i];
+      if (m.Has(id)) continue;
+      const int32_t parent = present[rng() % present.size()];
+      ASSERT_GE(SweepEdit(t, [&] { return t.AppendChild(id, parent); }, "dense"), 0) << id;
+      ASSERT_EQ(m.Insert(id, parent, 1), 1);
+      present.push_back(id);
+      if (rng() % 32 == 0) {
+        const int32_t gone = present[1 + rng() % (present.size() - 1)];
+        ASSERT_EQ(t.RemoveNode(gone), m.Remove(gone)) << gone;
+        present = {ids[0]};  // the root first
+        for (const auto& entry : m.kids) {
+          if (entry.first != ids[0]) present.push_back(entry.first);
+        }
+      }
+    }
+    ExpectLinksOf(m, t);
+    for (uint32_t i = 0; i < kRange + 100; ++i) {
+      const int32_t id = static_cast<int32_t>(base - 50 + i);
+      ASSERT_EQ(t.Exists(id), m.Has(id) ? 1 : 0) << id;
+    }
+    EXPECT_EQ(t.GetAllNodes(nullptr, nullptr, 0), static_cast<int32_t>(m.kids.size()));
+    t.Release();
+  }
+
+  // Too far above the root for the window to reach them one by one, IDs
+  // fill the hashed part until all of them fill enough of one range, and
+  // go into one window then.
+  SlotTree t = NewTree();
+  rodarove_test::Model m;
+  ASSERT_EQ(t.SetRoot(0), m.SetRoot(0));
+  for (int32_t id = 400; id > 0 && !::testing::Test::HasFailure(); --id) {
+    const int32_t parent = id == 400 ? 0 : std::min(400, id + 1 + static_cast<int32_t>(rng() % 8));
+    ASSERT_GE(SweepEdit(t, [&] { return t.PrependChild(id, parent); }, "gathered"), 0) << id;
+    ASSERT_EQ(m.Insert(id, parent, 0), 1);
+  }
+  EXPECT_EQ(TableOf(t).Rest().Count(), 0u);
+  ExpectLinksOf(m, t);
+  t.Release();
+}
+
+// Hashes at the top of the range all have the last home: their run fills
+// the buckets after it, and the table draws another multiplier when the
+// run would reach its very last bucket; without memory for that the
+// insertion is refused, and the tree stays as it was.
+TEST(MapTreeStore, ARunThatReachesTheEndDrawsAnotherMultiplier) {
+  SlotTree t = NewTree();
+  rodarove_test::Model m;
+  ASSERT_EQ(t.SetRoot(0), m.SetRoot(0));
+  for (int32_t id : FarIds(60)) ASSERT_EQ(t.AppendChild(id, 0), m.Insert(id, 0, 1));
+  const rodarove::ProbedTable& table = TableOf(t).Rest();
+  const uint32_t before = table.HashOf(1);
+  std::vector<int32_t> top;
+  for (uint32_t hash = 0xFFFFFFFFu; top.size() < 50; --hash) {
+    const int32_t id = static_cast<int32_t>(table.IdOf(hash));
+    if (!m.Has(id)) top.push_back(id);
+  }
+  size_t accepted = 0;
+  rodarove_test::FailAllocation(1, /*sticky=*/true);
+  while (accepted < top.size() && t.AppendChild(top[accepted], 0) == 1) ++accepted;
+  rodarove_test::StopFailing();
+  for (size_t i = 0; i < accepted; ++i) ASSERT_EQ(m.Insert(top[i], 0, 1), 1);
+  EXPECT_GT(accepted, 20u);
+  EXPECT_LT(accepted, top.size()) << "the run reached the last bucket";
+  EXPECT_EQ(table.HashOf(1), before);
+  ExpectLinksOf(m, t);
+  for (size_t i = accepted; i < top.size(); ++i) ASSERT_EQ(t.AppendChild(top[i], 0), m.Insert(top[i], 0, 1));
+  EXPECT_NE(table.HashOf(1), before) << "another multiplier";
+  ExpectLinksOf(m, t);
+  t.Release();
 }
 
 rodarove_test::TreeSlots NewWideTree() {

@@ -49,6 +49,11 @@ void Free(void* p) {
   std::free(p);
 }
 
+void* Reallocate(void* block, size_t bytes) {
+  if (ShouldFail()) return nullptr;
+  return std::realloc(block, bytes == 0 ? 1 : bytes);
+}
+
 }  // namespace rodarove_test
 
 void* operator new(size_t size) {

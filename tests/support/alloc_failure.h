@@ -24,6 +24,10 @@ size_t AllocationsSoFar();
 // before and after a piece of work that gives back all it took.
 size_t LiveBlocks();
 
+// std::realloc, counted and failed as an allocation (a failed call leaves
+// the block as it was): for the stores that take their memory that way.
+void* Reallocate(void* block, size_t bytes);
+
 // Arms for the scope of the object; disarms on destruction.
 class ScopedAllocationFailure {
  public:
