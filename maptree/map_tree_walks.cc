@@ -3,18 +3,10 @@
 // subtrees take memory (their stack), and walk by links without it.
 #include <cstdint>
 
+#include "component/list_output.h"
 #include "maptree/map_tree_container.h"
 
 namespace rodarove {
-
-namespace {
-
-// Writes value at list position pos when the array holds that position.
-inline void Put(int32_t* buffer, int32_t capacity, int32_t pos, int32_t value) {
-  if (buffer != nullptr && pos < capacity) buffer[pos] = value;
-}
-
-}  // namespace
 
 int32_t MapTreeContainer::IsLeaf(int32_t id) {
   const Key k = table_.KeyOf(id);
