@@ -92,10 +92,10 @@ TEST(IniReader, LineEndsAndOddBytes) {
   EXPECT_EQ(Read(dir.Write("crlf.ini", "[s]\r\nk=v\r\nk2 = w \r\n"), "s", "k2").text, "w");
   EXPECT_EQ(Read(dir.Write("noend.ini", "[s]\nk=last"), "s", "k").text, "last");
   EXPECT_EQ(Read(dir.Write("bom.ini", "\xEF\xBB\xBF[s]\nk=v\n"), "s", "k").text, "v");
-  std::string withZero = std::string("[s]\nk=ab") + '\0' + "cd\n";
+  std::string withZero = std::string("[s]\nk=ab") + '\0' + "c" + '\0' + "d\n";
   Result r = Read(dir.Write("zero.ini", withZero), "s", "k");
   EXPECT_EQ(r.text, "ab");
-  EXPECT_EQ(r.length, 2u) << "the length matches what the caller can see";
+  EXPECT_EQ(r.length, 2u) << "the length matches what the caller can see, up to the first zero";
   EXPECT_EQ(Read(dir.Write("open.ini", "[s\nk=v\n"), "s", "k", "d").text, "d");
   EXPECT_EQ(Read(dir.Write("hi.ini", "[s]\nk=\xff\xfe\n"), "s", "k").text, "\xff\xfe");
 }
