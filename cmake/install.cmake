@@ -77,3 +77,8 @@ endif()
 configure_file(${CMAKE_CURRENT_LIST_DIR}/rodarove.pc.in ${PROJECT_BINARY_DIR}/rodarove.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/rodarove.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig
         COMPONENT dev)
+
+# The license goes with every copy: the install, the .tar.gz and the
+# Windows zips. A component of its own, which the Debian packages leave
+# out: they carry it in their copyright files.
+install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT license)

@@ -15,7 +15,7 @@ rodarove_run(out COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${pref
 
 # Exactly these files: the public headers and version.h, the module with its
 # SONAME link and development link, the host and its manual page, the CMake
-# package, the .pc.
+# package, the .pc, the license.
 string(REGEX MATCH "^[0-9]+" major "${VERSION}")
 file(GLOB headers RELATIVE ${SOURCE_DIR}/include ${SOURCE_DIR}/include/rodarove/*.h)
 list(TRANSFORM headers PREPEND include/)
@@ -24,6 +24,7 @@ set(expected ${headers}
     include/rodarove/version.h
     bin/rodarove-host
     share/man/man1/rodarove-host.1.gz
+    share/doc/rodarove/LICENSE
     "${LIBDIR}/librodarove.so -> librodarove.so.${major}"
     "${LIBDIR}/librodarove.so.${major} -> librodarove.so.${VERSION}"
     ${LIBDIR}/librodarove.so.${VERSION}
