@@ -85,13 +85,18 @@ elif [ ! -d "$profiles" ]; then
   exit 1
 fi
 
-# A process that could not write its counts (one test runs the host under
-# a file size limit) leaves a file that is skipped.
+# Every count file must be read: one that is not (a process that could not
+# write its counts) fails the check, named with llvm-profdata's reason, as
+# its counts are missing from the report.
 if [ ! -f "$merged" ]; then
   llvm-profdata-14 merge -sparse --failure-mode=all -o "$merged" "$profiles"/*.profraw \
     2>"$dir.merge.log" || { cat "$dir.merge.log"; echo "== coverage: merge FAILED"; exit 1; }
-  skipped=$(grep -c "invalid instrumentation profile data" "$dir.merge.log")
-  [ "$skipped" -gt 0 ] && echo "== coverage: $skipped of $(ls "$profiles" | wc -l) count files unreadable, skipped"
+  unreadable=$(grep -c "invalid instrumentation profile data" "$dir.merge.log")
+  if [ "$unreadable" -gt 0 ]; then
+    echo "== coverage: $unreadable of $(ls "$profiles" | wc -l) count files unreadable:"
+    grep "invalid instrumentation profile data" "$dir.merge.log" | sed 's/^warning: /  /'
+    status=1
+  fi
   # Every binary that holds instrumented code: the module and the tests
   # that link its internals.
   objects=()
