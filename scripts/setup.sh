@@ -32,9 +32,10 @@ rodarove_group_packages() {
     bench) echo libbenchmark-dev ;;
     package) echo dpkg-dev g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix ;;
     # clang and lld build a host with the Visual C++-compatible linker
-    # against the packaged import library.
-    windows-x86_64) echo cmake googletest clang lld g++-mingw-w64-x86-64-posix wine64 ;;
-    windows-i686) echo cmake googletest clang lld g++-mingw-w64-i686-posix wine64 wine32:i386 ;;
+    # against the packaged import library; python3-pefile reads the version
+    # resources from the files, without running Windows code.
+    windows-x86_64) echo cmake googletest clang lld python3-pefile g++-mingw-w64-x86-64-posix wine64 ;;
+    windows-i686) echo cmake googletest clang lld python3-pefile g++-mingw-w64-i686-posix wine64 wine32:i386 ;;
     *) echo "rodarove_setup: unknown group '$1'" >&2; return 1 ;;
   esac
 }
@@ -154,6 +155,24 @@ rodarove_have() {
     [ -x "$alt" ] && return 0
   done
   return 1
+}
+
+# rodarove_probe PROGRAM [ARG...]: whether this machine runs PROGRAM, run
+# with ARGs in the C locale. Returns 0 when it ran and exited 0, 1 when the
+# kernel refused to start it ("Exec format error": a kind of program this
+# machine cannot run, such as 32-bit x86 on a kernel without that support),
+# and 2 on any other failure, after printing what it printed and its status.
+rodarove_probe() {
+  local out rc
+  out=$(export LC_ALL=C; "$@" 2>&1 </dev/null)
+  rc=$?
+  [ "$rc" -eq 0 ] && return 0
+  # bash's own words when execve fails with ENOEXEC on a binary file.
+  if [ "$rc" -eq 126 ] && [[ $out == *": cannot execute binary file: Exec format error" ]]; then
+    return 1
+  fi
+  printf '%s\n(exit status %s)\n' "$out" "$rc"
+  return 2
 }
 
 rodarove_unavailable_in() {
