@@ -155,12 +155,19 @@ TEST(PathOperations, HostPathAndHostDirectory) {
   EXPECT_STREQ(big, "/usr/bin");
   CutAtLastSeparator("host", big, sizeof big, kPosix);
   EXPECT_STREQ(big, "host");
-  EXPECT_EQ(CutAtLastSeparator(("/" + std::string(64, 'd') + "/host").c_str(), big, 64, kPosix), 0);
-  EXPECT_STREQ(big, "") << "a directory that does not fit";
-  EXPECT_EQ(CutAtLastSeparator(("/" + std::string(62, 'd') + "/" + std::string(80, 'h')).c_str(),
-                               big, 64, kPosix),
-            1);
-  EXPECT_EQ(std::string(big), "/" + std::string(62, 'd')) << "a long file name is no matter";
+  // Directories of 63, 64 and 65 characters cut into 64 bytes: only the
+  // first fits with its terminator, and the byte after the buffer stays.
+  for (size_t length : {63, 64, 65}) {
+    char cut[65];
+    std::memset(cut, '#', sizeof cut);
+    const std::string dir = "/" + std::string(length - 1, 'd');
+    for (const std::string& file : {std::string("host"), std::string(80, 'h')}) {
+      int32_t whole = CutAtLastSeparator((dir + "/" + file).c_str(), cut, 64, kPosix);
+      EXPECT_EQ(whole, length < 64 ? 1 : 0) << length;
+      EXPECT_EQ(std::string(cut), length < 64 ? dir : "") << length << ", file " << file.size();
+      EXPECT_EQ(cut[64], '#') << length << ": written past the buffer";
+    }
+  }
 
   // The native directory is the folder of this test executable.
   std::string self = HostDirectory();

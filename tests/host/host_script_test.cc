@@ -14,6 +14,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -362,6 +363,48 @@ TEST(HostScripts, SaveAndLoadRoundTripRandomTrees) {
     }
   }
   RemoveDir(dir, {"t.txt", "u.txt"});
+}
+
+// save through a symbolic link writes the file it names, and the link
+// stays: a relative link beside the file, and a link to a file in another
+// directory, on another file system where one is at hand, so that the new
+// file must be made beside the file it replaces.
+TEST(HostScripts, SaveThroughALinkWritesTheFileItNames) {
+  const std::string dir = MakeTempDir();
+  char shm[] = "/dev/shm/rodarove-host-XXXXXX";
+  struct stat here, there;
+  const bool otherDevice = stat(dir.c_str(), &here) == 0 && stat("/dev/shm", &there) == 0 &&
+                           here.st_dev != there.st_dev && mkdtemp(shm) != nullptr;
+  const std::string far = otherDevice ? std::string(shm) : MakeTempDir();
+  const std::vector<std::pair<std::string, std::string>> links = {
+      {"near.txt", "t.txt"}, {"far.txt", far + "/t.txt"}};
+  auto fileOf = [&](const std::string& to) { return to[0] == '/' ? to : dir + "/" + to; };
+  for (const auto& link : links) {
+    WriteFile(fileOf(link.second), "old\n");
+    ASSERT_EQ(symlink(link.second.c_str(), (dir + "/" + link.first).c_str()), 0);
+  }
+  HostResult r = RunHost({"-"}, "create map as m\ngenerate m 5\nsave m near.txt\nsave m far.txt\n",
+                         dir);
+  EXPECT_EQ(r.status, 0) << r.output;
+  for (const auto& link : links) {
+    SCOPED_TRACE(link.first + " -> " + link.second);
+    struct stat st;
+    ASSERT_EQ(lstat((dir + "/" + link.first).c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode)) << "the link was replaced";
+    char target[512] = {};
+    EXPECT_EQ(readlink((dir + "/" + link.first).c_str(), target, sizeof target - 1),
+              static_cast<ssize_t>(link.second.size()));
+    EXPECT_EQ(std::string(target), link.second);
+    std::string now;
+    ASSERT_TRUE(ReadFile(fileOf(link.second), &now));
+    EXPECT_NE(now.find("# The tree of m as save wrote it: component 114, 5 nodes.\n"),
+              std::string::npos)
+        << now;
+  }
+  RemoveDir(dir, {"near.txt", "far.txt", "t.txt"});
+  RemoveDir(far, {"t.txt"});
+  EXPECT_NE(access(dir.c_str(), F_OK), 0) << "files left in " << dir;
+  EXPECT_NE(access(far.c_str(), F_OK), 0) << "files left in " << far;
 }
 
 // A million nodes in each class round-trip in seconds; the saved copy
