@@ -93,6 +93,24 @@ ModuleHandle ModuleContaining(const void* address);
 // unknown or does not fit in size - 1 characters.
 unsigned GetExecutablePath(char* out, unsigned size);
 
+// --- Used by the stores of large trees. ---
+
+// Address space is reserved, committed and given back in multiples of this
+// many bytes (Windows' allocation granularity).
+constexpr size_t kMemoryGranularity = 65536;
+
+// Reserves `bytes` (a multiple of kMemoryGranularity) of address space that
+// nothing can use until committed: costs no memory. Null when refused.
+void* ReserveMemory(size_t bytes);
+// Makes reserved pages usable; they read as zeros and take memory only as
+// they are written. False when the system refuses the commitment.
+bool CommitMemory(void* at, size_t bytes);
+// Gives the memory of committed pages back; they are reserved again, to be
+// committed before the next use, and then read as zeros.
+void DiscardMemory(void* at, size_t bytes);
+// Gives a whole reservation back, committed pages and all.
+void ReleaseMemory(void* at, size_t bytes);
+
 }  // namespace platform
 }  // namespace rodarove
 
