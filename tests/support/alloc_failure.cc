@@ -12,6 +12,8 @@ std::atomic<bool> g_sticky{false};
 std::atomic<size_t> g_count{0};
 std::atomic<size_t> g_live{0};
 
+}  // namespace
+
 // Counts one allocation; true when it must fail.
 bool ShouldFail() {
   size_t failAt = g_failAt.load(std::memory_order_relaxed);
@@ -20,6 +22,7 @@ bool ShouldFail() {
   return n == failAt || (g_sticky.load(std::memory_order_relaxed) && n > failAt);
 }
 
+namespace {
 void* Allocate(size_t size) {
   if (ShouldFail()) return nullptr;
   void* p = std::malloc(size == 0 ? 1 : size);
@@ -42,6 +45,10 @@ size_t StopFailing() {
 size_t AllocationsSoFar() { return g_count.load(); }
 
 size_t LiveBlocks() { return g_live.load(); }
+
+void CountLive(int change) {
+  g_live.fetch_add(static_cast<size_t>(change), std::memory_order_relaxed);
+}
 
 void Free(void* p) {
   if (p == nullptr) return;

@@ -28,6 +28,12 @@ size_t LiveBlocks();
 // the block as it was): for the stores that take their memory that way.
 void* Reallocate(void* block, size_t bytes);
 
+// Makes the stores' record memory (rodarove::recordMemory) count and fail
+// with the allocations above: a heap block or a reservation is an
+// allocation and a live block until given back, and so is each commit.
+// Until the end of the run; for tests that link the module's code.
+void CountRecordMemory();
+
 // Arms for the scope of the object; disarms on destruction.
 class ScopedAllocationFailure {
  public:
