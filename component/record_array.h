@@ -63,6 +63,8 @@ class RecordBlock {
   void Discard(size_t from, size_t to);
   // Gives all memory back; the block is empty, and may grow again.
   void Release();
+  // Sets the limit of an empty block.
+  void SetLimit(uint64_t limit) { limit_ = limit; }
 
  private:
   bool GrowSlowly(uint64_t bytes);
@@ -89,6 +91,7 @@ class RecordArray {
   bool Grow(uint64_t count) { return block_.Grow(count * sizeof(T)); }
   void Discard(size_t from, size_t to) { block_.Discard(from * sizeof(T), to * sizeof(T)); }
   void Release() { block_.Release(); }
+  void SetLimit(uint64_t limit) { block_.SetLimit(limit * sizeof(T)); }
 
  private:
   RecordBlock block_;

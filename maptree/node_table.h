@@ -2,33 +2,31 @@
 // ID. Records link to each other by ID, so a walk goes from a link to the
 // linked record with no translation.
 //
-// Two parts. The window: an array of records over one range of IDs (from
-// base_ on, modulo 2^32), each record at its ID's offset, kept while the
-// IDs in it fill most of it; so the IDs a host numbers densely, as most
-// do, cost a lookup of one bucket and lie in the order of their IDs. The
-// rest: a ProbedTable (probed_table.h), hashed with a secret, that takes
-// any ID. A record for an ID outside the window widens the window when the
-// window stays full enough, taking along any records of the rest it then
-// covers; else it goes to the rest. When the rest must grow and all the
-// IDs stored fill most of their range by then, all go into one window.
-// The first record makes the window, which never narrows until Release:
-// the root always lies in it.
+// Two parts. The window: records at their IDs' offsets from the first ID
+// stored (base_), upwards, in a RecordArray that grows in place while the
+// records in it fill half of it (seven tenths beyond 2^16 slots); so the
+// IDs a host numbers densely, as most do, cost a lookup of one slot and lie
+// in the order of their IDs. The rest: HashedRecords (hashed_records.h),
+// which takes any ID. An ID goes to the window when its slot has memory,
+// or when growing the window to it keeps the window full enough; else to
+// the rest, where it stays even when the window later grows over its slot.
+// So a lookup reads the window's slot and, when that does not hold the ID
+// and the rest has records, the rest.
 //
-// Memory: the window is one block from std::realloc (resizeNodeMemory),
-// so that it widens in place where the system can (a large block grows by
-// remapping its pages); widening upwards moves no record, downwards moves
-// each once.
-//
-// Records move when others are inserted or erased: a record pointer is
-// good until the next Insert or Erase. Nothing here throws; Insert is the
-// only call that allocates.
+// Costs: Find, At and Erase read one slot, or one run of the rest; Insert
+// as much, plus a growth of the window by one granule or the rest's
+// insertion (hashed_records.h). No record is ever copied for the window.
+// Records of the rest move when others are inserted or erased: a record
+// pointer is good until the next Insert or Erase. Nothing throws; Insert
+// is the only call that allocates.
 #ifndef RODAROVE_MAPTREE_NODE_TABLE_H_
 #define RODAROVE_MAPTREE_NODE_TABLE_H_
 
 #include <cstddef>
 #include <cstdint>
 
-#include "maptree/probed_table.h"
+#include "component/record_array.h"
+#include "maptree/hashed_records.h"
 
 namespace rodarove {
 
@@ -37,15 +35,12 @@ class NodeTable {
   // Where an ID's record is stored, or where a record for it would go;
   // good until the table changes.
   struct Spot {
-    NodeRecord* at;
-    ProbedTable::Spot probed;  // outside the window
+    NodeRecord* at;  // the record, or a vacant window slot, or null
     uint32_t id;
-    bool inWindow;
     bool found;
   };
 
   NodeTable() = default;
-  ~NodeTable();
   NodeTable(const NodeTable&) = delete;
   NodeTable& operator=(const NodeTable&) = delete;
 
@@ -58,16 +53,20 @@ class NodeTable {
   // The record of an ID, or null.
   NodeRecord* Find(uint32_t id) const {
     const uint32_t slot = id - base_;
-    if (slot < window_) {
-      NodeRecord* r = slots_ + slot;
-      return r->key == id ? r : nullptr;
+    if (slot < windowSlots_) {
+      NodeRecord* r = window_.data() + slot;
+      if (r->key == slot + 1) return r;
     }
-    return rest_.Find(id);
+    return rest_.Count() != 0 ? rest_.Find(id) : nullptr;
   }
   // The record of a stored ID.
   NodeRecord& At(uint32_t id) const {
     const uint32_t slot = id - base_;
-    return slot < window_ ? slots_[slot] : rest_.Read().At(id);
+    if (slot < windowSlots_) {
+      NodeRecord* r = window_.data() + slot;
+      if (r->key == slot + 1) return *r;
+    }
+    return rest_.At(id);
   }
 
   // The lookups of a walk, which changes nothing: a copy of what they read,
@@ -86,12 +85,13 @@ class NodeTable {
     NodeRecord* slots;
     uint32_t base;
     uint32_t window;
-    ProbedTable::Reader rest;
+    HashedRecords::Reader rest;
 
     static int32_t IdOf(uint32_t key) { return static_cast<int32_t>(key); }
     NodeRecord& At(uint32_t id) const {
       const uint32_t slot = id - base;
-      return slot < window ? slots[slot] : rest.At(id);
+      if (slot < window && slots[slot].key == slot + 1) return slots[slot];
+      return rest.At(id);
     }
     void Prefetch(uint32_t id) const {
       const uint32_t slot = id - base;
@@ -104,18 +104,18 @@ class NodeTable {
   };
   template <typename F>
   decltype(auto) Visit(F&& f) const {
-    if (rest_.Count() == 0) return f(WindowReader{slots_, base_});
-    return f(Reader{slots_, base_, static_cast<uint32_t>(window_), rest_.Read()});
+    if (rest_.Count() == 0) return f(WindowReader{window_.data(), base_});
+    return f(Reader{window_.data(), base_, windowSlots_, rest_.Read()});
   }
 
   Spot Locate(uint32_t id) const {
     const uint32_t slot = id - base_;
-    if (slot < window_) {
-      NodeRecord* r = slots_ + slot;
-      return Spot{r, {}, id, true, r->key == id};
-    }
-    const ProbedTable::Spot s = rest_.Locate(id);
-    return Spot{s.at, s, id, false, s.found};
+    const bool inWindow = slot < windowSlots_;
+    NodeRecord* const r = inWindow ? window_.data() + slot : nullptr;
+    if (inWindow && r->key == slot + 1) return Spot{r, id, true};
+    NodeRecord* const stored = rest_.Count() != 0 ? rest_.Find(id) : nullptr;
+    if (stored != nullptr) return Spot{stored, id, true};
+    return Spot{r, id, false};
   }
 
   // Stores a record for the ID of `spot`, which Locate gave for an ID not
@@ -123,28 +123,20 @@ class NodeTable {
   // to the node itself. Other records may move. Null when memory runs
   // out: nothing changed.
   NodeRecord* Insert(const Spot& spot) {
-    if (spot.inWindow) {
+    if (spot.at != nullptr) {
       const uint32_t id = spot.id;
-      *spot.at = NodeRecord{id, id, id, id, id, id};
+      *spot.at = NodeRecord{id - base_ + 1, id, id, id, id, id};
       ++windowCount_;
       return spot.at;
     }
-    // An ID far from a window goes to the rest when it has room: the
-    // window cannot widen that far (Widen), as its records, which lie in
-    // it, would not fill enough of it.
-    const uint32_t offset = spot.id - base_;
-    const uint32_t up = offset - static_cast<uint32_t>(window_);
-    const uint32_t down = 0u - offset;
-    if ((up < down ? up : down) > window_ + kFarBeyond && window_ != 0 && !rest_.Full()) {
-      return rest_.Insert(spot.probed, spot.id);
-    }
-    return InsertOutside(spot);
+    return InsertBeyond(spot.id);
   }
 
   // Erases the record at r (of this table).
   void Erase(NodeRecord* r) {
-    if (InWindow(r)) {
-      *r = Vacant(static_cast<uint32_t>(r - slots_));
+    if (reinterpret_cast<uintptr_t>(r) - reinterpret_cast<uintptr_t>(window_.data()) <
+        static_cast<uintptr_t>(windowSlots_) * sizeof(NodeRecord)) {
+      *r = NodeRecord{};
       --windowCount_;
       return;
     }
@@ -156,34 +148,19 @@ class NodeTable {
 
   // The part outside the window, for the tests of its probe lengths and
   // of IDs chosen against its hash.
-  const ProbedTable& Rest() const { return rest_; }
+  const HashedRecords& Rest() const { return rest_; }
 
  private:
-  // A window widens by at most its width and this many IDs (DenseFits).
-  static constexpr size_t kFarBeyond = 66;
-  // An empty slot of the window: its key is not its ID.
-  NodeRecord Vacant(uint32_t slot) const { return NodeRecord{base_ + slot + 1, 0, 0, 0, 0, 0}; }
-  bool InWindow(const NodeRecord* r) const {
-    return reinterpret_cast<uintptr_t>(r) - reinterpret_cast<uintptr_t>(slots_) <
-           window_ * sizeof(NodeRecord);
-  }
-  NodeRecord* InsertOutside(const Spot& spot);
-  enum class Outcome { kDone, kSparse, kNoMemory };
-  // Widens the window to take `id`, by a growth step at least, on the
-  // nearer side, when the records already in it fill enough of the result,
-  // taking in the records of the rest it then covers; unchanged when they
-  // would not (kSparse), or memory runs out.
-  Outcome Widen(uint32_t id);
-  // Puts every record, and room for `id`, in one new window, when the IDs
-  // fill enough of it; unchanged when they would not (kSparse), or memory
-  // runs out.
-  Outcome Gather(uint32_t id);
+  NodeRecord* InsertBeyond(uint32_t id);
 
-  NodeRecord* slots_ = nullptr;  // window_ records
-  size_t window_ = 0;
-  size_t windowCount_ = 0;  // records in the window
-  uint32_t base_ = 0;       // the ID of the window's first slot
-  ProbedTable rest_;
+  // The widest window: 6 GB of address space, reserved once.
+  static constexpr uint32_t kMaxWindow = uint32_t{1} << 28;
+
+  RecordArray<NodeRecord> window_{kMaxWindow};
+  uint32_t windowSlots_ = 0;  // slots with memory, all below the limit
+  size_t windowCount_ = 0;    // records in the window
+  uint32_t base_ = 0;         // the ID of the window's first slot
+  HashedRecords rest_;
 };
 
 }  // namespace rodarove
