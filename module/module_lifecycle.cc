@@ -1,6 +1,7 @@
 #include "module/module_lifecycle.h"
 
 #include "arraytree/array_tree_container.h"
+#include "component/record_array.h"
 #include "factory/factory_link.h"
 #include "maptree/map_tree_container.h"
 #include "module/component_registry.h"
@@ -46,6 +47,7 @@ void OnProcessDetach() {
     DeleteModuleLock();
   }
   DestroyLiveTable();
+  ReleaseKeptRecordMemory();  // an unloaded DLL leaves no address space taken
   platform::CloseDebugOutput();
 }
 
