@@ -35,10 +35,7 @@ struct Kept {
 platform::Mutex g_keptLock;
 Kept g_kept[kKeptCount] GUARDED_BY(g_keptLock) = {};
 
-bool Keeping() {
-  return recordMemory.reserve == &platform::ReserveMemory &&
-         recordMemory.release == &platform::ReleaseMemory;
-}
+bool Keeping() { return recordMemory.reserve == &platform::ReserveMemory; }
 
 // A kept reservation of `reserved` bytes, its committed part zeroed; null
 // when none is kept.
@@ -97,9 +94,9 @@ bool RecordBlock::GrowSlowly(uint64_t bytes) {
     return true;
   }
   if (reserved_ == 0 || bytes > reserved_) return MoveToReservation(bytes);
-  // Within the reservation: commit up to the next granule.
-  uint64_t target = RoundUp(bytes);
-  if (target > reserved_) target = reserved_;
+  // Within the reservation (a multiple of the granule): commit up to the
+  // next granule.
+  const uint64_t target = RoundUp(bytes);
   if (!recordMemory.commit(data_ + size_, static_cast<size_t>(target) - size_)) return false;
   size_ = static_cast<size_t>(target);
   return true;
@@ -114,7 +111,7 @@ bool RecordBlock::MoveToReservation(uint64_t bytes) {
   size_t reserved = 0;
   size_t committed = 0;
   for (uint64_t t : tries) {
-    if (t < needed || t > static_cast<size_t>(-1) / 2) continue;
+    if (t > static_cast<size_t>(-1) / 2) continue;  // more than a 32-bit process has
     reserved = static_cast<size_t>(t);
     fresh = TakeKept(reserved, &committed);
     if (fresh == nullptr) fresh = static_cast<char*>(recordMemory.reserve(reserved));
@@ -123,7 +120,7 @@ bool RecordBlock::MoveToReservation(uint64_t bytes) {
   if (fresh == nullptr) return false;
   if (committed < needed) {
     if (!recordMemory.commit(fresh + committed, static_cast<size_t>(needed) - committed)) {
-      if (!Keep(fresh, reserved, committed)) recordMemory.release(fresh, reserved);
+      recordMemory.release(fresh, reserved);
       return false;
     }
     committed = static_cast<size_t>(needed);

@@ -84,7 +84,7 @@ NodeRecord* HashedRecords::Place(Table* t, NodeRecord* from, uint32_t key, uint3
   r = t->buckets.data() + at;
   std::memmove(static_cast<void*>(r + 1), r, (last - at) * sizeof(NodeRecord));
   *r = NodeRecord{key, id, id, id, id, id};
-  if (moving_ && t == now_ && last + 1 > frontier_) frontier_ = last + 1;
+  if (moving_ && t == now_ && last >= frontier_) frontier_ = last + 1;
   return r;
 }
 
@@ -132,6 +132,10 @@ void HashedRecords::Erase(NodeRecord* r) {
     j[0] = j[1];
   }
   *j = NodeRecord{};
+  // The frontier stays one past the new table's last record.
+  if (moving_ && t == now_ && static_cast<size_t>(j - base) + 1 == frontier_) {
+    while (frontier_ > 0 && base[frontier_ - 1].key == 0) --frontier_;
+  }
 }
 
 bool HashedRecords::StartMoving() {
@@ -173,13 +177,7 @@ bool HashedRecords::MoveSome() {
     NodeRecord* const to = now_->buckets.data();
     for (size_t i = cursor_; i < end; ++i) {
       const size_t home = HomeOf(~from[i].key, now_->homes);
-      size_t at = frontier_;
-      // From the frontier back over buckets that erasures emptied.
-      if (home >= at) {
-        at = home;
-      } else {
-        while (at > home && to[at - 1].key == 0) --at;
-      }
+      const size_t at = home > frontier_ ? home : frontier_;
       to[at] = from[i];
       frontier_ = at + 1;
     }

@@ -18,8 +18,8 @@
 // Growth without a pause: at 9/10 load a table a quarter larger (twice as
 // large while small) is allocated, and every later insertion first moves
 // the next kMoveStep buckets of the old table (to the end of a run) into
-// it, in order, so each record lands at its new home or right after the
-// one moved before it. While that goes on, a hash whose old home lies
+// it, in order: their hashes are larger than any in the new table, so each
+// lands at its new home or right after the new table's last record. While that goes on, a hash whose old home lies
 // below the cursor is in the new table, any other in the old one, and
 // lookups read the one that holds it. The old table's pages behind the
 // cursor are given back as it advances, so both tables together take
@@ -183,7 +183,7 @@ class HashedRecords {
   Table* old_ = &tables_[1];
   bool moving_ = false;
   size_t cursor_ = 0;     // while moving: old buckets below it are moved
-  size_t frontier_ = 0;   // while moving: new buckets from it on are empty
+  size_t frontier_ = 0;   // while moving: one past the new table's last record
   size_t discarded_ = 0;  // old buckets below it have given their memory back
   size_t count_ = 0;
   NodeRecord spare_ = {};

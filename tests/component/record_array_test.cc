@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
 #include <random>
 #include <vector>
 
@@ -82,14 +83,14 @@ TEST(RecordBlockTest, KeepsWhatWasWrittenAndReadsZerosElsewhere) {
   for (int round = 0; round < 12; ++round) {
     // Limits that the whole-limit reservation may or may not reach: the
     // smaller reservations and the moves between them are taken too.
-    const uint64_t limit = uint64_t{1} << (17 + random() % 8);
+    const uint64_t limit = round % 4 == 1 ? 1000 + random() % 4000 : uint64_t{1} << (17 + random() % 8);
     FakeSpace::largest = random() % 2 ? static_cast<size_t>(limit) * 2 : 256 * 1024;
     FakeSpace::refuse = round % 3 == 0 ? 0 : 6;
     RecordBlock block(limit);
     std::vector<uint8_t> model;  // the bytes that must be there
     for (int step = 0; step < 300; ++step) {
       const uint64_t wanted =
-          random() % 4 == 0 ? limit + random() % 8 : model.size() + random() % (limit / 16);
+          random() % 4 == 0 ? limit + random() % 8 : model.size() + random() % (limit / 16 + 1);
       const size_t before = block.size();
       const bool grown = block.Grow(wanted);
       if (wanted > limit) {
@@ -124,9 +125,18 @@ TEST(RecordBlockTest, KeepsWhatWasWrittenAndReadsZerosElsewhere) {
 }
 
 TEST(RecordBlockTest, ADiscardedRangeIsGivenBackAndTheRestStays) {
+  RecordBlock small(1000);
+  ASSERT_TRUE(small.Grow(1000));
+  small.data()[999] = 7;
+  small.Discard(0, 1000);  // nothing to give back on the heap
+  EXPECT_EQ(small.data()[999], 7);
+
   RecordBlock block(uint64_t{1} << 24);
   ASSERT_TRUE(block.Grow(4 << 20));
   std::memset(block.data(), 7, 4 << 20);
+  block.Discard(10, 20);  // within one granule: nothing
+  EXPECT_EQ(block.data()[15], 7);
+  block.Discard((4 << 20) - 100, 1 << 24);  // beyond what is committed: the part within
   block.Discard(100, (3 << 20) + 100);  // the whole granules within
   // The granule that the range only partly covers keeps its bytes.
   EXPECT_EQ(block.data()[100], 7);
@@ -135,6 +145,37 @@ TEST(RecordBlockTest, ADiscardedRangeIsGivenBackAndTheRestStays) {
   block.Release();
   ASSERT_TRUE(block.Grow(100));
   EXPECT_EQ(block.data()[99], 0);
+}
+
+// A released reservation with little committed is kept for the next
+// block that reserves as much, its pages zeroed; a few are kept, and the
+// module's unload gives them back.
+TEST(RecordBlockTest, ReleasedReservationsAreKeptForTheNext) {
+  constexpr uint64_t kLimit = uint64_t{1} << 30;
+  std::vector<char*> first;
+  {
+    RecordBlock blocks[6] = {RecordBlock(kLimit), RecordBlock(kLimit), RecordBlock(kLimit),
+                             RecordBlock(kLimit), RecordBlock(kLimit), RecordBlock(kLimit)};
+    for (RecordBlock& b : blocks) {
+      ASSERT_TRUE(b.Grow(200000));
+      std::memset(b.data(), 9, b.size());
+      first.push_back(b.data());
+    }
+  }  // four kept, two given back
+  RecordBlock again(kLimit);
+  ASSERT_TRUE(again.Grow(100000));
+  EXPECT_NE(std::find(first.begin(), first.end(), again.data()), first.end()) << "a kept one";
+  for (size_t i = 0; i < again.size(); i += 4096) ASSERT_EQ(again.data()[i], 0) << i;
+  again.Release();
+  rodarove::ReleaseKeptRecordMemory();
+  RecordBlock fresh(kLimit);
+  ASSERT_TRUE(fresh.Grow(100000));
+  EXPECT_EQ(fresh.data()[0], 0);
+}
+
+TEST(RecordBlockTest, TheSystemRefusesAnImpossibleReservation) {
+  // Half the address space, which the system keeps a part of for itself.
+  EXPECT_EQ(rodarove::platform::ReserveMemory(static_cast<size_t>(-1) / 2 + 1), nullptr);
 }
 
 }  // namespace
