@@ -79,7 +79,8 @@ void ReleaseKeptRecordMemory() {
   }
 }
 
-bool RecordBlock::GrowSlowly(uint64_t bytes) {
+bool RecordBlock::Grow(uint64_t bytes) {
+  if (bytes <= size_) return true;
   if (bytes > limit_) return false;
   if (reserved_ == 0 && bytes <= kSmallBytes) {
     uint64_t wanted = size_ + size_ / 4;

@@ -56,7 +56,7 @@ class RecordBlock {
 
   // Makes the first `bytes` usable, those not usable before all zero.
   // False when that passes the limit or memory cannot be had: unchanged.
-  bool Grow(uint64_t bytes) { return bytes <= size_ || GrowSlowly(bytes); }
+  bool Grow(uint64_t bytes);
   // Gives back the memory of the whole granules within [from, to), which
   // the owner will not touch again before Release; only a reservation has
   // granules to give back.
@@ -67,7 +67,6 @@ class RecordBlock {
   void SetLimit(uint64_t limit) { limit_ = limit; }
 
  private:
-  bool GrowSlowly(uint64_t bytes);
   bool MoveToReservation(uint64_t bytes);
 
   char* data_ = nullptr;

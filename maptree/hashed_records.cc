@@ -55,7 +55,6 @@ static HashedRecords::Secret DrawSecret() {
 }
 
 const HashedRecords::Secret HashedRecords::secret_ = DrawSecret();
-NodeRecord HashedRecords::noBuckets_[1] = {};
 
 uint32_t HashedRecords::IdOfHash(uint32_t hash) {
   uint32_t x = hash;
@@ -90,11 +89,8 @@ NodeRecord* HashedRecords::Place(Table* t, NodeRecord* from, uint32_t key, uint3
 
 NodeRecord* HashedRecords::Insert(uint32_t id) {
   // An insertion that cannot have the memory its growth needs is refused.
-  if (moving_) {
-    if (!MoveSome()) return nullptr;
-  } else if (count_ >= LimitOf(now_->homes)) {
-    if (!StartMoving() || (moving_ && !MoveSome())) return nullptr;
-  }
+  if (!moving_ && count_ >= LimitOf(now_->homes) && !StartMoving()) return nullptr;
+  if (moving_ && !MoveSome()) return nullptr;
   const uint32_t hash = HashOf(id);
   const uint32_t key = ~hash;
   if (key == 0) {

@@ -91,7 +91,9 @@ class HashedRecords {
   }
 
   // The lookups, as a copy of what they read, so that a walk keeps it in
-  // registers whatever it writes. Good until the table changes.
+  // registers whatever it writes. Good until the table changes; only while
+  // it holds records (the first insertion makes a table, kept until
+  // Release).
   struct Reader {
     NodeRecord* now;
     size_t nowHomes;
@@ -125,7 +127,7 @@ class HashedRecords {
     }
   };
   Reader Read() const {
-    return Reader{now_->buckets.data() != nullptr ? now_->buckets.data() : noBuckets_,
+    return Reader{now_->buckets.data(),
                   now_->homes,
                   old_->buckets.data(),
                   moving_ ? old_->homes : 0,
@@ -163,7 +165,6 @@ class HashedRecords {
     size_t Size() const { return buckets.count(); }
   };
   static const Secret secret_;
-  static NodeRecord noBuckets_[1];
 
   // Puts a record of `key` into t, at the first bucket from `from` on
   // whose key is not larger, moving the records from there to the next
