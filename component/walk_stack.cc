@@ -13,4 +13,48 @@ void* NewWalkBlock(const void* from, size_t used, size_t bytes) {
 
 void FreeWalkBlock(void* block) { ::operator delete(block); }
 
+void* WalkBlockCache::Take(size_t* bytes) {
+  platform::MutexLock lock(&mutex_);
+  int best = -1;
+  for (int i = 0; i < kSpares; ++i) {
+    if (blocks_[i] != nullptr && (best < 0 || bytes_[i] > bytes_[best])) best = i;
+  }
+  if (best < 0) return nullptr;
+  void* block = blocks_[best];
+  *bytes = bytes_[best];
+  blocks_[best] = nullptr;
+  bytes_[best] = 0;
+  return block;
+}
+
+void WalkBlockCache::Give(void* block, size_t bytes) {
+  void* unkept = block;
+  {
+    platform::MutexLock lock(&mutex_);
+    int place = 0;
+    for (int i = 1; i < kSpares && blocks_[place] != nullptr; ++i) {
+      if (blocks_[i] == nullptr || bytes_[i] < bytes_[place]) place = i;
+    }
+    if (blocks_[place] == nullptr || bytes_[place] < bytes) {
+      unkept = blocks_[place];
+      blocks_[place] = block;
+      bytes_[place] = bytes;
+    }
+  }
+  FreeWalkBlock(unkept);
+}
+
+void WalkBlockCache::Release() {
+  void* blocks[kSpares];
+  {
+    platform::MutexLock lock(&mutex_);
+    for (int i = 0; i < kSpares; ++i) {
+      blocks[i] = blocks_[i];
+      blocks_[i] = nullptr;
+      bytes_[i] = 0;
+    }
+  }
+  for (void* b : blocks) FreeWalkBlock(b);
+}
+
 }  // namespace rodarove
