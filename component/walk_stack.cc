@@ -5,15 +5,35 @@
 
 namespace rodarove {
 
-void* NewWalkBlock(const void* from, size_t used, size_t bytes) {
+void* NewWalkBlock(const void* from, size_t used, size_t bytes) noexcept {
   void* block = ::operator new(bytes, std::nothrow);
   if (block != nullptr && used != 0) std::memcpy(block, from, used);
   return block;
 }
 
-void FreeWalkBlock(void* block) { ::operator delete(block); }
+void FreeWalkBlock(void* block) noexcept { ::operator delete(block); }
 
-void* WalkBlockCache::Take(size_t* bytes) {
+WalkRoom GrowWalkRoom(WalkBlockCache* spares, void* heap, const void* data, size_t used,
+                      size_t room, size_t limit) noexcept {
+  if (room >= limit) return WalkRoom{nullptr, 0};
+  if (heap == nullptr) {
+    size_t bytes = 0;
+    void* spare = spares->Take(&bytes);
+    // At least double, so that it holds more entries of any size.
+    if (spare != nullptr && bytes / 2 >= room) {
+      std::memcpy(spare, data, used);
+      return WalkRoom{spare, bytes};
+    }
+    FreeWalkBlock(spare);
+  }
+  const size_t wanted = room <= limit / 2 ? room * 2 : limit;
+  void* fresh = NewWalkBlock(data, used, wanted);
+  if (fresh == nullptr) return WalkRoom{nullptr, 0};
+  FreeWalkBlock(heap);
+  return WalkRoom{fresh, wanted};
+}
+
+void* WalkBlockCache::Take(size_t* bytes) noexcept {
   platform::MutexLock lock(&mutex_);
   int best = -1;
   for (int i = 0; i < kSpares; ++i) {
@@ -27,7 +47,7 @@ void* WalkBlockCache::Take(size_t* bytes) {
   return block;
 }
 
-void WalkBlockCache::Give(void* block, size_t bytes) {
+void WalkBlockCache::Give(void* block, size_t bytes) noexcept {
   void* unkept = block;
   {
     platform::MutexLock lock(&mutex_);
@@ -44,7 +64,7 @@ void WalkBlockCache::Give(void* block, size_t bytes) {
   FreeWalkBlock(unkept);
 }
 
-void WalkBlockCache::Release() {
+void WalkBlockCache::Release() noexcept {
   void* blocks[kSpares];
   {
     platform::MutexLock lock(&mutex_);

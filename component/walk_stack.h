@@ -14,7 +14,6 @@
 #define RODAROVE_COMPONENT_WALK_STACK_H_
 
 #include <cstddef>
-#include <cstring>
 #include <type_traits>
 
 #include "platform/platform.h"
@@ -24,8 +23,8 @@ namespace rodarove {
 // A block of `bytes` bytes that begins with a copy of the first `used`
 // bytes at `from`; null when the memory cannot be had. Out of line, so that
 // the walks' Push stays small. Freed with FreeWalkBlock (null is fine).
-void* NewWalkBlock(const void* from, size_t used, size_t bytes);
-void FreeWalkBlock(void* block);
+void* NewWalkBlock(const void* from, size_t used, size_t bytes) noexcept;
+void FreeWalkBlock(void* block) noexcept;
 
 // The spare blocks of one tree's walk stacks: at most kSpares, the largest
 // kept. Take and Give may be called from any number of threads at once;
@@ -41,18 +40,32 @@ class WalkBlockCache {
 
   // The largest spare block, taken out of the cache, with its size in
   // *bytes; null when there is none.
-  void* Take(size_t* bytes);
+  void* Take(size_t* bytes) noexcept;
   // Keeps `block` of `bytes` bytes as a spare, in place of a smaller one
   // when all places are taken; frees whichever is not kept.
-  void Give(void* block, size_t bytes);
+  void Give(void* block, size_t bytes) noexcept;
   // Frees every spare block.
-  void Release();
+  void Release() noexcept;
 
  private:
   platform::Mutex mutex_;
   void* blocks_[kSpares] GUARDED_BY(mutex_) = {};
   size_t bytes_[kSpares] GUARDED_BY(mutex_) = {};
 };
+
+// The room a full stack grows to (WalkStack::Grow), in bytes: a block of
+// `bytes` bytes that begins with the `used` bytes at `data`, or a null
+// block when it cannot grow. The first growth of a walk (no `heap` yet)
+// takes the largest spare block when it is at least twice `room`; later ones,
+// and one without such a spare, double the room, up to `limit`, and free
+// `heap`. Out of line, with few arguments, so that the walks that push keep
+// their variables in registers.
+struct WalkRoom {
+  void* block;
+  size_t bytes;
+};
+WalkRoom GrowWalkRoom(WalkBlockCache* spares, void* heap, const void* data, size_t used,
+                      size_t room, size_t limit) noexcept;
 
 template <typename T, size_t kInline>
 class WalkStack {
@@ -83,29 +96,13 @@ class WalkStack {
 
  private:
   bool Grow() {
-    if (capacity_ >= limit_) return false;
-    if (heap_ == nullptr && !askedSpares_) {
-      // The first time beyond the inline part: a spare block, when the
-      // cache has one larger than that.
-      askedSpares_ = true;
-      size_t bytes = 0;
-      void* spare = spares_->Take(&bytes);
-      if (spare != nullptr && bytes / sizeof(T) > capacity_) {
-        std::memcpy(spare, data_, size_ * sizeof(T));
-        heap_ = data_ = static_cast<T*>(spare);
-        capacity_ = bytes / sizeof(T);
-        return true;
-      }
-      FreeWalkBlock(spare);
-    }
-    const size_t wanted = capacity_ <= limit_ / 2 ? capacity_ * 2 : limit_;
-    if (wanted > static_cast<size_t>(-1) / sizeof(T)) return false;
-    T* fresh = static_cast<T*>(NewWalkBlock(data_, size_ * sizeof(T), wanted * sizeof(T)));
-    if (fresh == nullptr) return false;
-    FreeWalkBlock(heap_);
-    heap_ = fresh;
-    data_ = fresh;
-    capacity_ = wanted;
+    constexpr size_t kMost = static_cast<size_t>(-1) / sizeof(T);
+    const size_t limit = limit_ < kMost ? limit_ : kMost;
+    const WalkRoom room = GrowWalkRoom(spares_, heap_, data_, size_ * sizeof(T),
+                                       capacity_ * sizeof(T), limit * sizeof(T));
+    if (room.block == nullptr) return false;
+    heap_ = data_ = static_cast<T*>(room.block);
+    capacity_ = room.bytes / sizeof(T);
     return true;
   }
 
@@ -116,7 +113,6 @@ class WalkStack {
   size_t size_ = 0;
   size_t capacity_ = kInline;
   size_t limit_ = 0;
-  bool askedSpares_ = false;
 };
 
 }  // namespace rodarove

@@ -110,7 +110,8 @@ class MapTreeContainer final : public ComponentBase<kMapTreeComponentId> {
   // The answer of a single-link query: the link of id's record.
   int32_t LinkLookup(int32_t id, Key NodeRecord::*link, int32_t* out) const;
   // The walks that read the store take its reader (NodeTable::Visit), as
-  // `t`, so that each is built for each placement.
+  // `t`, so that each is built for each placement; the walks by stack take
+  // a copy, which stays in registers while they write the caller's array.
   template <typename Reader>
   int32_t PathFromRoot(const Reader& t, Key k, int32_t* buffer, int32_t capacity) const;
   template <typename Reader>
@@ -131,13 +132,13 @@ class MapTreeContainer final : public ComponentBase<kMapTreeComponentId> {
   // memory.
   int32_t WalkPairs(Key top, NodePair* pairs, int32_t capacity);
   template <typename Reader>
-  int32_t WalkPairsByStack(const Reader& t, Key top, NodePair* pairs, int32_t capacity);
+  int32_t WalkPairsByStack(Reader t, Key top, NodePair* pairs, int32_t capacity);
   int32_t WalkPairsByLinks(Key top, NodePair* pairs, int32_t capacity) const;
   template <typename Reader>
-  int32_t LeavesByStack(const Reader& t, Key top, int32_t* buffer, int32_t capacity);
+  int32_t LeavesByStack(Reader t, Key top, int32_t* buffer, int32_t capacity);
   int32_t LeavesByLinks(Key top, int32_t* buffer, int32_t capacity) const;
   template <typename Reader>
-  int32_t AtDepthByStack(const Reader& t, int32_t depth, Key top, int32_t* buffer,
+  int32_t AtDepthByStack(Reader t, int32_t depth, Key top, int32_t* buffer,
                          int32_t capacity);
   int32_t AtDepthByLinks(int32_t depth, Key top, int32_t* buffer, int32_t capacity) const;
 

@@ -162,7 +162,7 @@ int32_t MapTreeContainer::GetLeaves(int32_t id, int32_t* buffer, int32_t capacit
 // Reads every record once: on the way down the next sibling of each node
 // goes on the stack, where the deepest comes out first.
 template <typename Reader>
-int32_t MapTreeContainer::LeavesByStack(const Reader& t, Key top, int32_t* buffer,
+int32_t MapTreeContainer::LeavesByStack(Reader t, Key top, int32_t* buffer,
                                         int32_t capacity) {
   WalkStack<Pending, kInlinePending> pending(&walkBlocks_);
   pending.Begin(table_.Count());  // one entry per level at most
@@ -225,7 +225,7 @@ int32_t MapTreeContainer::GetNodesAtDepth(int32_t depth, int32_t id, int32_t* bu
 // Reads every record above the target level once; the next sibling of each
 // node it goes down from waits on the stack with its level.
 template <typename Reader>
-int32_t MapTreeContainer::AtDepthByStack(const Reader& t, int32_t depth, Key top,
+int32_t MapTreeContainer::AtDepthByStack(Reader t, int32_t depth, Key top,
                                          int32_t* buffer, int32_t capacity) {
   WalkStack<Pending, kInlinePending> pending(&walkBlocks_);
   pending.Begin(table_.Count());
@@ -289,7 +289,7 @@ int32_t MapTreeContainer::WalkPairs(Key top, NodePair* pairs, int32_t capacity) 
 // stack, where the last member's comes out first. (The walk by links reads
 // every record a second time on its way back along the row.)
 template <typename Reader>
-int32_t MapTreeContainer::WalkPairsByStack(const Reader& t, Key top, NodePair* pairs,
+int32_t MapTreeContainer::WalkPairsByStack(Reader t, Key top, NodePair* pairs,
                                            int32_t capacity) {
   const int32_t room = pairs != nullptr ? capacity : 0;
   int32_t count = 0;
