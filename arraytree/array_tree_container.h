@@ -29,9 +29,11 @@
 // No query recurses or takes more steps than the slot count. The
 // single-link lookups compute their answer without a branch on the slot's
 // contents. The whole-tree walks (component/tree_walk.h) keep a stack of
-// the branches still to come (rows_), which may take memory; when it cannot
-// be had they walk by links instead, with the same answers. No other query
-// allocates. Not thread-safe: callers serialise all calls.
+// the branches still to come, each walk its own, which may take memory
+// (kept between walks in walkBlocks_); when it cannot be had they walk by
+// links instead, with the same answers. No other query allocates, and no
+// query writes anything the object holds: any number may run at once, from
+// any threads, while no edit, SetAutoFree or Release runs.
 #ifndef RODAROVE_ARRAYTREE_ARRAY_TREE_CONTAINER_H_
 #define RODAROVE_ARRAYTREE_ARRAY_TREE_CONTAINER_H_
 
@@ -219,8 +221,10 @@ class ArrayTreeContainer final : public ComponentBase<kArrayTreeComponentId> {
 
   SlotStore store_;
   uint32_t nodeCount_ = 0;  // slots with `used` set
-  // The branches the walks have still to take.
-  WalkStack<WalkBranch<int32_t>, 64> rows_;
+  // The branches a walk has still to take; the heap parts of these stacks,
+  // kept from one walk to the next.
+  using Rows = WalkStack<WalkBranch<int32_t>, 64>;
+  WalkBlockCache walkBlocks_;
 };
 
 }  // namespace rodarove

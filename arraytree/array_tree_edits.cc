@@ -36,7 +36,7 @@ int32_t ArrayTreeContainer::Clear() {
   store_.Clear();
   nodeCount_ = 0;
   hasRoot_ = 0;
-  rows_.Release();
+  walkBlocks_.Release();
   return 1;
 }
 

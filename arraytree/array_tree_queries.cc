@@ -182,7 +182,8 @@ int32_t ArrayTreeContainer::GetSiblingsWithSelf(int32_t id, int32_t* buffer, int
 // ---------------------------------------------------------------------------
 // Whole-tree walks. Each is the walk from the start's first child x0 over
 // x0, its later siblings and all below them (component/tree_walk.h); it
-// visits fewer nodes than there are slots.
+// visits fewer nodes than there are slots. Each keeps its own stack, so
+// that walks on several threads at once do not meet.
 
 // Leaves come depth-first, left to right; the start is never listed.
 int32_t ArrayTreeContainer::GetLeaves(int32_t id, int32_t* buffer, int32_t capacity) {
@@ -199,7 +200,9 @@ int32_t ArrayTreeContainer::GetLeaves(int32_t id, int32_t* buffer, int32_t capac
     int32_t capacity;
     int32_t count;
   } leaves{buffer, capacity, 0};
-  Walk<WalkOrder::kDepthFirst>(SlotLinks<false>{SlotStore::View(store_)}, rows_, first, store_.count(), leaves);
+  Rows rows(&walkBlocks_);
+  Walk<WalkOrder::kDepthFirst>(SlotLinks<false>{SlotStore::View(store_)}, rows, first,
+                               store_.count(), leaves);
   return leaves.count;
 }
 
@@ -217,7 +220,9 @@ int32_t ArrayTreeContainer::CollectPairs(int32_t x0, NodePair* pairs, int32_t ca
     int32_t room;
     int32_t count;
   } listed{pairs, pairs != nullptr ? capacity : 0, 0};
-  Walk<WalkOrder::kRowsFirst>(SlotLinks<true>{SlotStore::View(store_)}, rows_, x0, store_.count(), listed);
+  Rows rows(&walkBlocks_);
+  Walk<WalkOrder::kRowsFirst>(SlotLinks<true>{SlotStore::View(store_)}, rows, x0,
+                              store_.count(), listed);
   return listed.count;
 }
 
@@ -265,7 +270,9 @@ int32_t ArrayTreeContainer::GetNodesAtDepth(int32_t depth, int32_t id, int32_t* 
     int32_t capacity;
     int32_t count;
   } row{this, depth, buffer, capacity, 0};
-  Walk<WalkOrder::kDepthFirst>(SlotLinks<false>{SlotStore::View(store_)}, rows_, first, store_.count(), row);
+  Rows rows(&walkBlocks_);
+  Walk<WalkOrder::kDepthFirst>(SlotLinks<false>{SlotStore::View(store_)}, rows, first,
+                               store_.count(), row);
   return row.count;
 }
 

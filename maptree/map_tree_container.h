@@ -7,9 +7,11 @@
 // inline. The records link to each other by key. So a query on one node
 // reads one record, or one run of buckets, and a walk one record per node.
 //
-// Queries never recurse. The walks over whole subtrees keep a stack
-// (pending_), which may take memory; when it cannot be had they walk by
-// links instead, with the same answers. The other queries allocate nothing.
+// Queries never recurse and write nothing the object holds. The walks over
+// whole subtrees keep a stack of their own (WalkStack), which may take
+// memory, kept between walks in walkBlocks_; when it cannot be had they walk
+// by links instead, with the same answers. The other queries allocate
+// nothing.
 // Edits allocate (when at all) before they change any link, so an
 // allocation that fails refuses the edit with 0 and leaves the tree as it
 // was. No exception leaves a slot.
@@ -17,7 +19,8 @@
 // Files: the edits in map_tree_edits.cc, the queries and walks in
 // map_tree_walks.cc.
 //
-// Not thread-safe: a caller that shares one container serialises all calls.
+// Threads: any number of queries may run at once, from any threads; an
+// edit, SetAutoFree or Release runs alone.
 #ifndef RODAROVE_MAPTREE_MAP_TREE_CONTAINER_H_
 #define RODAROVE_MAPTREE_MAP_TREE_CONTAINER_H_
 
@@ -107,7 +110,8 @@ class MapTreeContainer final : public ComponentBase<kMapTreeComponentId> {
   // The answer of a single-link query: the link of id's record.
   int32_t LinkLookup(int32_t id, Key NodeRecord::*link, int32_t* out) const;
   // The walks that read the store take its reader (NodeTable::Visit), as
-  // `t`, so that each is built for each placement.
+  // `t`, so that each is built for each placement; the walks by stack take
+  // a copy, which stays in registers while they write the caller's array.
   template <typename Reader>
   int32_t PathFromRoot(const Reader& t, Key k, int32_t* buffer, int32_t capacity) const;
   template <typename Reader>
@@ -128,13 +132,13 @@ class MapTreeContainer final : public ComponentBase<kMapTreeComponentId> {
   // memory.
   int32_t WalkPairs(Key top, NodePair* pairs, int32_t capacity);
   template <typename Reader>
-  int32_t WalkPairsByStack(const Reader& t, Key top, NodePair* pairs, int32_t capacity);
+  int32_t WalkPairsByStack(Reader t, Key top, NodePair* pairs, int32_t capacity);
   int32_t WalkPairsByLinks(Key top, NodePair* pairs, int32_t capacity) const;
   template <typename Reader>
-  int32_t LeavesByStack(const Reader& t, Key top, int32_t* buffer, int32_t capacity);
+  int32_t LeavesByStack(Reader t, Key top, int32_t* buffer, int32_t capacity);
   int32_t LeavesByLinks(Key top, int32_t* buffer, int32_t capacity) const;
   template <typename Reader>
-  int32_t AtDepthByStack(const Reader& t, int32_t depth, Key top, int32_t* buffer,
+  int32_t AtDepthByStack(Reader t, int32_t depth, Key top, int32_t* buffer,
                          int32_t capacity);
   int32_t AtDepthByLinks(int32_t depth, Key top, int32_t* buffer, int32_t capacity) const;
 
@@ -148,7 +152,9 @@ class MapTreeContainer final : public ComponentBase<kMapTreeComponentId> {
     Key key;
     int32_t tag;
   };
-  WalkStack<Pending, 64> pending_;
+  static constexpr size_t kInlinePending = 64;
+  // The heap parts of the walks' stacks, kept from one walk to the next.
+  WalkBlockCache walkBlocks_;
 };
 
 }  // namespace rodarove

@@ -18,7 +18,7 @@ constexpr size_t kMaxNodes = static_cast<size_t>(std::numeric_limits<int32_t>::m
 void MapTreeContainer::ReleaseStore() {
   table_.Release();
   hasRoot_ = 0;  // rootId_ keeps its old value
-  pending_.Release();
+  walkBlocks_.Release();
 }
 
 // ------------------------------------------------------- link surgery

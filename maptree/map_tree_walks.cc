@@ -162,22 +162,23 @@ int32_t MapTreeContainer::GetLeaves(int32_t id, int32_t* buffer, int32_t capacit
 // Reads every record once: on the way down the next sibling of each node
 // goes on the stack, where the deepest comes out first.
 template <typename Reader>
-int32_t MapTreeContainer::LeavesByStack(const Reader& t, Key top, int32_t* buffer,
+int32_t MapTreeContainer::LeavesByStack(Reader t, Key top, int32_t* buffer,
                                         int32_t capacity) {
-  pending_.Begin(table_.Count());  // one entry per level at most
+  WalkStack<Pending, kInlinePending> pending(&walkBlocks_);
+  pending.Begin(table_.Count());  // one entry per level at most
   int32_t count = 0;
   for (Key n = t.At(top).first;;) {
     const NodeRecord& r = t.At(n);
     if (r.first != n) {
-      if (r.next != n && !pending_.Push(Pending{r.next, 0})) return -1;
+      if (r.next != n && !pending.Push(Pending{r.next, 0})) return -1;
       n = r.first;
       continue;
     }
     Put(buffer, capacity, count++, t.IdOf(n));
     if (r.next != n) {
       n = r.next;
-    } else if (!pending_.Empty()) {
-      n = pending_.Pop().key;
+    } else if (!pending.Empty()) {
+      n = pending.Pop().key;
     } else {
       return count;
     }
@@ -224,9 +225,10 @@ int32_t MapTreeContainer::GetNodesAtDepth(int32_t depth, int32_t id, int32_t* bu
 // Reads every record above the target level once; the next sibling of each
 // node it goes down from waits on the stack with its level.
 template <typename Reader>
-int32_t MapTreeContainer::AtDepthByStack(const Reader& t, int32_t depth, Key top,
+int32_t MapTreeContainer::AtDepthByStack(Reader t, int32_t depth, Key top,
                                          int32_t* buffer, int32_t capacity) {
-  pending_.Begin(table_.Count());
+  WalkStack<Pending, kInlinePending> pending(&walkBlocks_);
+  pending.Begin(table_.Count());
   int32_t count = 0;
   int32_t level = 1;
   for (Key n = t.At(top).first;;) {
@@ -235,7 +237,7 @@ int32_t MapTreeContainer::AtDepthByStack(const Reader& t, int32_t depth, Key top
       if (level + 1 == depth) {
         count += WriteRow(t, r.first, n, buffer, capacity, count);
       } else {
-        if (r.next != n && !pending_.Push(Pending{r.next, level})) return -1;
+        if (r.next != n && !pending.Push(Pending{r.next, level})) return -1;
         n = r.first;
         ++level;
         continue;
@@ -243,8 +245,8 @@ int32_t MapTreeContainer::AtDepthByStack(const Reader& t, int32_t depth, Key top
     }
     if (r.next != n) {
       n = r.next;
-    } else if (!pending_.Empty()) {
-      const Pending p = pending_.Pop();
+    } else if (!pending.Empty()) {
+      const Pending p = pending.Pop();
       n = p.key;
       level = p.tag;
     } else {
@@ -287,16 +289,17 @@ int32_t MapTreeContainer::WalkPairs(Key top, NodePair* pairs, int32_t capacity) 
 // stack, where the last member's comes out first. (The walk by links reads
 // every record a second time on its way back along the row.)
 template <typename Reader>
-int32_t MapTreeContainer::WalkPairsByStack(const Reader& t, Key top, NodePair* pairs,
+int32_t MapTreeContainer::WalkPairsByStack(Reader t, Key top, NodePair* pairs,
                                            int32_t capacity) {
   const int32_t room = pairs != nullptr ? capacity : 0;
   int32_t count = 0;
-  pending_.Begin(table_.Count());  // one row per node at most
+  WalkStack<Pending, kInlinePending> pending(&walkBlocks_);
+  pending.Begin(table_.Count());  // one row per node at most
   const Key first = t.At(top).first;
   if (first == top) return 0;
-  if (!pending_.Push(Pending{first, t.IdOf(top)})) return -1;
-  while (!pending_.Empty()) {
-    const Pending row = pending_.Pop();
+  if (!pending.Push(Pending{first, t.IdOf(top)})) return -1;
+  while (!pending.Empty()) {
+    const Pending row = pending.Pop();
     for (Key j = row.key;;) {
       const NodeRecord& r = t.At(j);
       const Key child = r.first;
@@ -307,7 +310,7 @@ int32_t MapTreeContainer::WalkPairsByStack(const Reader& t, Key top, NodePair* p
       if (child != j) {
         // The last row pushed is the next one listed.
         t.Prefetch(child);
-        if (!pending_.Push(Pending{child, id})) return -1;
+        if (!pending.Push(Pending{child, id})) return -1;
       }
       if (next == j) break;
       j = next;

@@ -24,8 +24,14 @@
 // A component's life ends with Release (slot 2) and nothing else: the
 // pointer is dead afterwards, a second Release included. The interfaces'
 // destructors are protected and not virtual, so that `delete` on one does
-// not compile and the table holds the 35 slots alone. One component must
-// not be used from two threads at once.
+// not compile and the table holds the 35 slots alone.
+//
+// Threads. Any number of threads may call the queries (0, 1, 3, 6-8, 15-25,
+// 31-34) of one component at once; each call answers what it would answer
+// alone. An edit (5, 9-14, 26-29), SetAutoFree (4) or Release (2) runs
+// alone on its component: no other call to it, from any thread, while it
+// runs, and the host orders it after the queries before it (the slots take
+// no lock). Different components are independent.
 //
 // The header compiles as C11 and as C++17. C++ sees the interfaces as
 // classes of pure virtual functions; C sees structs whose first member,
