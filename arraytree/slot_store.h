@@ -18,16 +18,25 @@
 // When the front grows over pages that have memory of their own, it copies
 // them in and gives them back, at most kPagesTakenPerCall of them per call.
 //
-// Costs: Read, Slot, InFront, InRange, GrowSlots and the View's lookups are
-// constant time and allocate nothing; a slot in the front is one test and
-// one index, one beyond it a directory entry more. Prepare is one test for
-// a slot that has memory; otherwise it grows the front (one commit of
-// address space, no copy but of at most kPagesTakenPerCall pages) or makes
-// a page (one allocation, and now and then a directory growth that copies
-// at most 64 KB): bounded work, never proportional to the tree. Clear
-// gives back every page, one by one, and the two arrays: the slots written
-// and the directory's length. Nothing throws; a failed allocation leaves
-// every slot as it was.
+// Costs:
+//  - Read, Slot, InFront, InRange, GrowSlots, UndoGrowth and the View's
+//    lookups: constant time, no allocation. A slot in the front costs one
+//    test and one index; one beyond it a directory entry more.
+//  - Prepare: one test when the slot has memory. Otherwise, when the nodes
+//    allow, the front grows toward the slot: one commit of address space,
+//    a look at the directory entries of the pages it comes to cover, and
+//    a copy of at most kPagesTakenPerCall pages (96 KB). A slot the front
+//    does not reach gets its page: an allocation of 24 KB, zeroed, and now
+//    and then a growth of the directory, which copies at most 64 KB while
+//    it is small and nothing after. No call does work in proportion to
+//    the tree, except in a 32-bit process, where a growing front may have
+//    to move.
+//  - Clear: gives back each page of its own and both arrays; time in
+//    proportion to the directory's length.
+//  - Memory: 24 bytes per slot of the front and of each page with memory,
+//    8 per directory entry. When it last grew, the front held at most 8
+//    slots per node (or its first page).
+// Nothing throws; a failed allocation leaves every slot as it was.
 //
 // Slot 0 is never written, so it reads as zeros in every store: a query may
 // read it in place of an ID out of range without testing which.
