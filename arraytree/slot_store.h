@@ -4,28 +4,49 @@
 // count() is the number of slots a host sees: it starts at 1000, grows to
 // the smallest multiple of 1000 above a new ID and never passes
 // kMaxSlotCount. Raising it allocates nothing: memory follows the slots
-// written, in pages of kPageSlots slots.
-//  - The front: one array for the pages from 0 up (2^k of them), where the
-//    slots of a tree whose IDs are dense lie, read with one index.
-//  - Every other page: a page gets memory of its own when an edit is about
-//    to write it (Prepare), and a directory, grown as far as the last such
-//    page, names it. A page without memory reads as the one shared page of
-//    zeros, in read-only memory, chosen without a branch. So a far ID costs
-//    one page and the directory up to it.
-// When a slot beyond the front needs memory, the front doubles until it
-// holds the slot, taking in the pages on its way, as long as the tree has a
-// node for every 8 slots of the doubled front: rising IDs go to the front
-// at amortised constant cost, and its size stays within 8 slots per node
-// however a host spreads its IDs.
+// written, in pages of kPageSlots slots (24 KB).
+//  - The front: one RecordArray holding pages 0 up to some page, read with
+//    one index. It never moves (but in a 32-bit process) and grows one or
+//    more pages at a time, copying nothing, while the tree has a node for
+//    every 8 of its slots: rising IDs lie in it, and its size stays within
+//    8 slots per node however a host spreads its IDs.
+//  - Every page beyond the front: it gets memory of its own when an edit
+//    is about to write it, and the directory (a RecordArray of page
+//    pointers, as long as the last such page) names it. A page without
+//    memory reads as the one shared page of zeros, in read-only memory,
+//    chosen without a branch.
+// When the front grows over pages that have memory of their own, it copies
+// them in and gives them back, at most kPagesTakenPerCall of them per call.
+//
+// Costs:
+//  - Read, Slot, InFront, InRange, GrowSlots, UndoGrowth and the View's
+//    lookups: constant time, no allocation. A slot in the front costs one
+//    test and one index; one beyond it a directory entry more.
+//  - Prepare: one test when the slot has memory. Otherwise, when the nodes
+//    allow, the front grows toward the slot: one commit of address space,
+//    a look at the directory entries of the pages it comes to cover, and
+//    a copy of at most kPagesTakenPerCall pages (96 KB). A slot the front
+//    does not reach gets its page: an allocation of 24 KB, zeroed, and now
+//    and then a growth of the directory, which copies at most 64 KB while
+//    it is small and nothing after. No call does work in proportion to
+//    the tree, except in a 32-bit process, where a growing front may have
+//    to move.
+//  - Clear: gives back each page of its own and both arrays; time in
+//    proportion to the directory's length.
+//  - Memory: 24 bytes per slot of the front and of each page with memory,
+//    8 per directory entry. When it last grew, the front held at most 8
+//    slots per node (or its first page).
+// Nothing throws; a failed allocation leaves every slot as it was.
 //
 // Slot 0 is never written, so it reads as zeros in every store: a query may
-// read it in place of an ID out of range without testing which. Every
-// allocation is nothrow; one that fails leaves every slot as it was.
+// read it in place of an ID out of range without testing which.
 #ifndef RODAROVE_ARRAYTREE_SLOT_STORE_H_
 #define RODAROVE_ARRAYTREE_SLOT_STORE_H_
 
 #include <cstddef>
 #include <cstdint>
+
+#include "component/record_array.h"
 
 // Lays a branch out for its other side: the slots of a dense tree lie in
 // the front.
@@ -62,10 +83,13 @@ class SlotStore {
   static constexpr uint32_t kMaxSlotCount = 178956000;
   static constexpr int kPageShift = 10;
   static constexpr uint32_t kPageSlots = 1u << kPageShift;
+  static constexpr uint32_t kMaxPages = (kMaxSlotCount + kPageSlots - 1) / kPageSlots;
+  // Pages of their own that one growth of the front copies in at most.
+  static constexpr uint32_t kPagesTakenPerCall = 4;
 
-  // Allocates the first page of the front; ok() is false when that failed.
+  // Makes the first page of the front; ok() is false when that failed.
   SlotStore();
-  ~SlotStore();
+  ~SlotStore() { FreePages(); }
   SlotStore(const SlotStore&) = delete;
   SlotStore& operator=(const SlotStore&) = delete;
 
@@ -77,28 +101,29 @@ class SlotStore {
   // The slot of an index below count() (0 included); never allocates.
   // Inline throughout, so that a lookup makes no call.
   const TreeSlot& Read(uint32_t index) const {
-    if (RODAROVE_UNLIKELY(index >= frontSlots_)) return InPage(pages_, pageCount_, index);
-    return front_[index];
+    if (RODAROVE_UNLIKELY(index >= frontSlots_)) return InPage(pages_, index);
+    return front_.data()[index];
   }
   // The slot of an index below count(), for an edit: writable when it is
   // the slot of a node, of an ID that a link names, or of one that Prepare
   // gave memory (those slots have memory of their own); otherwise it may be
   // the zero page, to be read only. Valid until the next Prepare, which may
-  // move the front: an edit takes its memory first, then resolves each
-  // record it touches once.
+  // take the slot's page into the front: an edit takes its memory first,
+  // then resolves each record it touches once.
   TreeSlot* Slot(int32_t id) {
     const uint32_t index = static_cast<uint32_t>(id);
     if (RODAROVE_UNLIKELY(index >= frontSlots_)) return PageSlot(index);
-    return front_ + index;
+    return front_.data() + index;
   }
 
   // Whether the slots of a and b, both below count(), lie in the front:
-  // they have memory, and FrontSlot reaches them. One test, as the front
-  // holds a power of two of slots.
+  // they have memory, and FrontSlot reaches them. One test.
   bool InFront(int32_t a, int32_t b) const {
-    return (static_cast<uint32_t>(a) | static_cast<uint32_t>(b)) < frontSlots_;
+    const uint32_t ua = static_cast<uint32_t>(a);
+    const uint32_t ub = static_cast<uint32_t>(b);
+    return (ua > ub ? ua : ub) < frontSlots_;
   }
-  TreeSlot* FrontSlot(int32_t id) { return front_ + static_cast<uint32_t>(id); }
+  TreeSlot* FrontSlot(int32_t id) { return front_.data() + static_cast<uint32_t>(id); }
 
   // Raises count() so that `id` is below it (no change when it already
   // is); false when `id` is kMaxSlotCount or more (unsigned).
@@ -119,7 +144,7 @@ class SlotStore {
     const uint32_t index = static_cast<uint32_t>(id);
     if (index < frontSlots_) return true;
     const uint32_t page = index >> kPageShift;
-    return (page < pageCount_ && pages_[page] != nullptr) || TakeMemory(index, nodes);
+    return (page < pages_.count() && pages_.data()[page] != nullptr) || TakeMemory(page, nodes);
   }
   // Every slot zero again and all memory given back; count() stays.
   void Clear();
@@ -130,7 +155,7 @@ class SlotStore {
    public:
     explicit View(const SlotStore& s)
         : store_(&s),
-          front_(s.front_),
+          front_(s.front_.data()),
           frontNodes_(FrontNodes(s)) {}
     // The slot of node `id`, or null when id is out of range or not a node.
     const TreeSlot* FindNode(int32_t id) const {
@@ -160,42 +185,38 @@ class SlotStore {
   };
 
  private:
+  using Directory = RecordArray<const TreeSlot*>;
+
   // What every page reads as until it is written: constant, so it lies in
   // read-only memory and a stray write faults instead of reaching every
   // store.
   static const TreeSlot kZeroPage[kPageSlots];
   // The slot of `index` outside the front: in its page, or in the zero
   // page when the page has no memory (beyond the directory, or null in it).
-  static const TreeSlot& InPage(const TreeSlot* const* pages, uint32_t pageCount,
-                                uint32_t index) {
+  static const TreeSlot& InPage(const Directory& pages, uint32_t index) {
     const uint32_t page = index >> kPageShift;
-    const TreeSlot* memory = page < pageCount ? pages[page] : nullptr;
+    const TreeSlot* memory = page < pages.count() ? pages.data()[page] : nullptr;
     return (memory != nullptr ? memory : kZeroPage)[index & (kPageSlots - 1)];
   }
 
   // Slot beyond the front, out of line: the edits' fast paths stay small.
   TreeSlot* PageSlot(uint32_t index);
-  // The slow path of Prepare.
-  bool TakeMemory(uint32_t index, uint32_t nodes);
-  // Doubles the front (or makes its first page), taking in the pages of
-  // the range it comes to cover: false when the memory cannot be had.
-  bool GrowFront();
-  // Whether the doubled front would hold at most 8 slots per node.
-  bool FrontMayGrow(uint32_t nodes) const;
-  // Makes the directory cover `pages` pages. It and the list of pages with
-  // memory of their own share one block of pageCount_ entries each.
-  bool Reserve(uint32_t pages);
-  void FreeAll();
+  // The slow path of Prepare, for a page without memory.
+  bool TakeMemory(uint32_t page, uint32_t nodes);
+  // Grows the front toward `page`, over at most kPagesTakenPerCall pages
+  // that have memory of their own; it may stop short, or not grow at all.
+  void GrowFrontToward(uint32_t page);
+  // Gives back every page of its own.
+  void FreePages();
 
-  TreeSlot* front_ = nullptr;
-  // 0, or kPageSlots << k. Of a type that the int32_t links written into
+  RecordArray<TreeSlot> front_{static_cast<uint64_t>(kMaxPages) * kPageSlots};
+  // A multiple of kPageSlots. Of a type that the int32_t links written into
   // slots cannot alias, so that an edit need not read it again after each.
   size_t frontSlots_ = 0;
   uint32_t count_ = kSlotStep;
-  const TreeSlot** pages_ = nullptr;  // pageCount_ entries; null without memory
-  uint32_t pageCount_ = 0;
-  uint32_t* owned_ = nullptr;  // page numbers with memory of their own
-  uint32_t ownedCount_ = 0;
+  // Entry p names page p's memory, or is null: always null for the pages
+  // of the front, non-null for exactly the pages with memory of their own.
+  Directory pages_{kMaxPages};
   bool ok_ = false;
 };
 

@@ -20,6 +20,14 @@ using rodarove_test::ArraySlotTree;
 using rodarove_test::FailAllocation;
 using rodarove_test::StopFailing;
 
+// The slots' record memory counts and fails with the allocations.
+class CountingRecordMemory : public ::testing::Environment {
+ public:
+  void SetUp() override { rodarove_test::CountRecordMemory(); }
+};
+::testing::Environment* const kCounting =
+    ::testing::AddGlobalTestEnvironment(new CountingRecordMemory);
+
 // Every answer a host can see about IDs up to upTo, the slot count included.
 std::vector<int32_t> Snapshot(ArraySlotTree& t, int32_t upTo) {
   std::vector<int32_t> s;
@@ -153,68 +161,106 @@ TEST(ArrayTreeMemory, EveryGrowingEditRefusesCleanly) {
   }
 }
 
-TEST(ArrayTreeMemory, ASmallerGrowthIsTriedWhenTheGeometricOneFails) {
-  Tree tree;
-  ASSERT_NE(tree.object, nullptr);
-  Build(tree.t);
-  // The page of 15000 lies beyond the directory's 10 entries (for 9999):
-  // doubling it fails, the exact size does, then the page.
-  FailAllocation(1);  // only the first
-  EXPECT_EQ(tree.t.AppendChild(15000, 1), 1);
-  EXPECT_EQ(StopFailing(), 3u);
-  EXPECT_EQ(tree.t.GetParent(15999, nullptr), 0);
-  EXPECT_EQ(tree.t.GetParent(16000, nullptr), -1);
-  // Queries and the other edits allocate nothing.
-  int32_t b[16];
-  NodePair p[16];
-  FailAllocation(1, true);
-  int32_t all = tree.t.GetAllNodes(nullptr, p, 16);
-  int32_t path = tree.t.List(kSlotGetPathToRoot, 6, b, 16);
-  int32_t atDepth = tree.t.GetNodesAtDepth(2, 1, b, 16);
-  int32_t leaves = tree.t.List(kSlotGetLeaves, 1, b, 16);
-  int32_t moved = tree.t.MoveToLastChild(4, 3);
-  int32_t removed = tree.t.RemoveNode(4);
-  int32_t added = tree.t.AppendChild(4, 2);
-  int32_t cleared = tree.t.Clear();
-  EXPECT_EQ(StopFailing(), 0u);
-  EXPECT_EQ(all, 6);
-  EXPECT_EQ(path, 2);
-  EXPECT_EQ(atDepth, 1);
-  EXPECT_EQ(leaves, 3);
-  EXPECT_EQ(moved, 1);
-  EXPECT_EQ(removed, 1);
-  EXPECT_EQ(added, 1);
-  EXPECT_EQ(cleared, 1);
+// Root 1 with the chain 1500, 3000, 5000, 6200, 7200, 8300 on pages of
+// their own (pages 1, 2, 4, 6, 7, 8), taken while the tree was too small
+// for its front to reach them; then enough nodes on the front's page and
+// on 1500's that the front may grow to ten pages.
+void BuildPaged(ArraySlotTree& t) {
+  ASSERT_EQ(t.SetRoot(1), 1);
+  int32_t last = 1;
+  for (int32_t id : {1500, 3000, 5000, 6200, 7200, 8300}) {
+    ASSERT_EQ(t.AppendChild(id, last), 1);
+    last = id;
+  }
+  for (int32_t id = 2; id <= 1023; ++id) ASSERT_EQ(t.AppendChild(id, 1), 1);
+  for (int32_t id = 1501; id <= 1800; ++id) ASSERT_EQ(t.AppendChild(id, 1500), 1);
 }
 
-// Slots first given pages of their own (few nodes, IDs beyond the front)
-// are taken into the front once there are nodes enough, links and all,
-// and their pages given back.
+const std::vector<int32_t> kChain = {8300, 7200, 6200, 5000, 3000, 1500, 1};
+
+// When the front cannot grow toward a slot, the slot takes a page of its
+// own; when that fails too the edit refuses. Each allocation of a call
+// that takes pages into the front fails in turn: every answer stays right,
+// and queries and the other edits allocate nothing afterwards.
+TEST(ArrayTreeMemory, APageOfItsOwnIsTriedWhenTheFrontCannotGrow) {
+  bool fellBack = false;
+  for (size_t n = 1;; ++n) {
+    Tree tree;
+    ASSERT_NE(tree.object, nullptr);
+    BuildPaged(tree.t);
+    const std::vector<int32_t> before = Snapshot(tree.t, 9300);
+    FailAllocation(n);
+    const int32_t r = tree.t.AppendChild(9500, 8300);
+    const size_t made = StopFailing();
+    if (r == 0) {
+      EXPECT_EQ(Snapshot(tree.t, 9300), before) << "allocation " << n;
+    } else {
+      std::vector<int32_t> path = kChain;
+      path.insert(path.begin(), 9500);
+      EXPECT_EQ(tree.t.ListAll(kSlotGetPathToRoot, 9500), path) << "allocation " << n;
+      EXPECT_EQ(tree.t.Descendants(1500).size(), 306u);
+      EXPECT_EQ(tree.t.GetParent(9999, nullptr), 0) << "grown";
+      if (made >= n) fellBack = true;
+    }
+    if (made < n) {
+      // Queries and the other edits allocate nothing.
+      ArraySlotTree& t = tree.t;
+      int32_t b[16];
+      NodePair p[16];
+      FailAllocation(1, true);
+      const int32_t all = t.GetAllNodes(nullptr, p, 16);
+      const int32_t path = t.List(kSlotGetPathToRoot, 8300, b, 16);
+      const int32_t atDepth = t.GetNodesAtDepth(2, 1, b, 16);
+      const int32_t leaves = t.List(kSlotGetLeaves, 1500, b, 16);
+      const int32_t moved = t.MoveToLastChild(1501, 3000);
+      const int32_t removed = t.RemoveNode(1501);
+      const int32_t added = t.AppendChild(1501, 6200);
+      const int32_t cleared = t.Clear();
+      EXPECT_EQ(StopFailing(), 0u);
+      EXPECT_EQ(all, 1330);
+      EXPECT_EQ(path, 7);
+      EXPECT_EQ(atDepth, 301);
+      EXPECT_EQ(leaves, 301);
+      EXPECT_EQ(moved, 1);
+      EXPECT_EQ(removed, 1);
+      EXPECT_EQ(added, 1);
+      EXPECT_EQ(cleared, 1);
+      break;
+    }
+    ASSERT_LT(n, 20u) << "an edit allocates a handful of times at most";
+  }
+  EXPECT_TRUE(fellBack) << "some failure along the growth was answered by a page of its own";
+}
+
+// Slots first given pages of their own are taken into the front once
+// there are nodes enough, links and all, and their pages given back: a few
+// in each call that grows the front, so that no call copies much.
 TEST(ArrayTreeMemory, PagesAreTakenIntoTheFront) {
   Tree tree;
   ASSERT_NE(tree.object, nullptr);
   ArraySlotTree& t = tree.t;
-  ASSERT_EQ(t.SetRoot(1), 1);
-  ASSERT_EQ(t.AppendChild(1500, 1), 1);
-  ASSERT_EQ(t.AppendChild(3000, 1500), 1);
-  ASSERT_EQ(t.AppendChild(5000, 3000), 1);
+  BuildPaged(t);
+  // Page 9's slot: the front grows over the first four pages of their own
+  // (1, 2, 4, 6) and stops; the slot takes a page of its own.
   const size_t paged = rodarove_test::LiveBlocks();
-  for (int32_t id = 2; id <= 700; ++id) ASSERT_EQ(t.AppendChild(id, 1), 1);
-  // The front doubles twice, over 1500's and 3000's pages, not to 6000's.
-  ASSERT_EQ(t.AppendChild(6000, 5000), 1);
-  EXPECT_EQ(rodarove_test::LiveBlocks(), paged - 1) << "two pages given back, one taken";
-  EXPECT_EQ(t.ListAll(kSlotGetPathToRoot, 6000), (std::vector<int32_t>{6000, 5000, 3000, 1500, 1}));
-  EXPECT_EQ(t.Descendants(1500).size(), 3u);
+  ASSERT_EQ(t.AppendChild(9500, 8300), 1);
+  EXPECT_EQ(rodarove_test::LiveBlocks(), paged - 3) << "four pages given back, one taken";
+  std::vector<int32_t> path = kChain;
+  path.insert(path.begin(), 9500);
+  EXPECT_EQ(t.ListAll(kSlotGetPathToRoot, 9500), path);
+  EXPECT_EQ(t.Descendants(1500).size(), 306u);
   int32_t out = 0;
-  EXPECT_EQ(t.GetNextSibling(1500, &out), 1);
-  EXPECT_EQ(out, 2);
-  // Without memory for a larger front a slot takes a page of its own.
-  for (int32_t id = 701; id <= 1100; ++id) ASSERT_EQ(t.AppendChild(id, 1), 1);
-  FailAllocation(1);
-  EXPECT_EQ(t.AppendChild(7000, 6000), 1);
-  EXPECT_GE(StopFailing(), 2u) << "the front's growth failed, a page did not";
-  EXPECT_EQ(t.ListAll(kSlotGetPathToRoot, 7000),
-            (std::vector<int32_t>{7000, 6000, 5000, 3000, 1500, 1}));
+  EXPECT_EQ(t.GetNextSibling(1501, &out), 1);
+  EXPECT_EQ(out, 1502);
+  // 200 more nodes in the front, then page 10's slot: the front takes in
+  // the last three pages of their own (7, 8, 9) and page 10.
+  for (int32_t id = 1801; id <= 2000; ++id) ASSERT_EQ(t.AppendChild(id, 1500), 1);
+  const size_t grown = rodarove_test::LiveBlocks();
+  ASSERT_EQ(t.AppendChild(10300, 9500), 1);
+  EXPECT_EQ(rodarove_test::LiveBlocks(), grown - 3) << "three pages given back";
+  path.insert(path.begin(), 10300);
+  EXPECT_EQ(t.ListAll(kSlotGetPathToRoot, 10300), path);
+  EXPECT_EQ(t.Descendants(1).size(), 1530u);
 
   // A tree with no front at all (Clear gave it back; IDs beyond its first
   // page do not bring it back): its walks read pages only.

@@ -7,8 +7,17 @@
 // walk may list more entries than there are nodes (a path up may end at one
 // ID that is not a node).
 //
+// A second check drives a tree made by the code linked into this program,
+// so that its allocations can fail: its IDs crowd the first page and lie
+// on the pages after it, which get memory of their own while the tree is
+// small and are taken into the front as it grows; now and then an
+// allocation along a call fails. An edit that then refuses must leave
+// every answer as it was (the model is not told of it); any other answer
+// must match the model's.
+//
 // RODAROVE_SEED fixes the seed (printed on every run); RODAROVE_MODEL_STEPS
-// sets the number of operations (default 200000).
+// sets the number of operations (default 200000, a twentieth of it for the
+// second check).
 #include <gtest/gtest.h>
 
 #include <cinttypes>
@@ -18,8 +27,11 @@
 #include <string>
 #include <vector>
 
+#include "arraytree/array_tree_container.h"
+#include "component/component_base.h"
 #include "tests/arraytree/array_slot_tree.h"
 #include "tests/arraytree/array_tree_model.h"
+#include "tests/support/alloc_failure.h"
 
 namespace {
 
@@ -38,9 +50,23 @@ class ModelCheck {
  public:
   // strayParents: AppendChild and PrependChild also get parents that are
   // not nodes. Without, only removals leave links to IDs that are not nodes.
-  ModelCheck(uint64_t seed, int poolSize, bool strayParents)
-      : rng_(seed), pool_(poolSize), strayParents_(strayParents) {
-    tree_ = rodarove_test::NewArrayTree();
+  // failing: the tree is made by the linked code, and its calls may meet a
+  // failed allocation; the IDs also lie on the pages after the first.
+  ModelCheck(uint64_t seed, int poolSize, bool strayParents, bool failing = false)
+      : rng_(seed), pool_(poolSize), strayParents_(strayParents), failing_(failing) {
+    if (failing_) {
+      tree_ = ArraySlotTree(rodarove::CreateArrayTreeContainer());
+      // Three IDs on each of pages 2 to 7, whose slots get pages of their
+      // own while the tree is small; one on each of pages 8 to 10,
+      // brought in once the tree has nodes enough for its front to reach
+      // it, which makes the front grow over those pages.
+      for (int32_t page = 2; page <= 7; ++page) {
+        for (int32_t at : {0, 1, 700}) ids_.push_back(page * 1024 + at);
+      }
+      for (int32_t page = 10; page >= 8; --page) late_.push_back(page * 1024 + 300);
+    } else {
+      tree_ = rodarove_test::NewArrayTree();
+    }
     for (int32_t i = 1; i <= pool_; ++i) ids_.push_back(i);
     // Steps of the slot count, and the far end of the IDs (slots that are
     // never written up to it read as empty).
@@ -49,19 +75,29 @@ class ModelCheck {
     }
   }
   ~ModelCheck() {
-    if (tree_.object() != nullptr) tree_.Release();
+    if (tree_.object() == nullptr) return;
+    if (failing_) {
+      rodarove::DestroyUnrecordedComponent(static_cast<IComponent*>(tree_.object()));
+    } else {
+      tree_.Release();
+    }
   }
   bool ok() const { return tree_.object() != nullptr; }
 
   // One random edit, its result compared, then a few answers compared.
   void Step(uint64_t n) {
+    if (!late_.empty() && n % 64 == 0 &&
+        model_.NodeCount(ids_) >= 128 * (late_.back() / 1024 + 1)) {
+      ids_.push_back(late_.back());
+      late_.pop_back();
+    }
     Edit(n);
     if (::testing::Test::HasFailure()) return;
     std::string cycle = model_.FindCycle(ids_);
     ASSERT_EQ(cycle, "") << "after operation " << n << "\n" << Dump();
     for (int i = 0; i < 2; ++i) CompareSingles(AnyId());
     CompareList(static_cast<int>(Rand(9)), AnyId());
-    if (n % 256 == 0) CompareAll();
+    if (n % (failing_ ? 2048 : 256) == 0) CompareAll();
   }
 
   void CompareAll() {
@@ -72,13 +108,33 @@ class ModelCheck {
     for (int32_t id : {0, -1, INT32_MIN, INT32_MAX, 6000, 5999, 100000, 178955000, 178956000}) {
       CompareSingles(id);
     }
-    for (int32_t id : ids_) {
+    for (size_t k = 0; k < ids_.size(); ++k) {
+      // Of a large pool, some of the IDs.
+      const int32_t id = failing_ ? ids_[Rand(ids_.size())] : ids_[k];
+      if (failing_ && k == 64) break;
       for (int q = 0; q < 9; ++q) CompareList(q, id, kBufferSize);
     }
   }
 
  private:
   uint64_t Rand(uint64_t n) { return rng_() % n; }
+
+  // Runs a call of the tree; with failing_, one call in eight meets a
+  // failed allocation among its first four, if it makes that many.
+  // failed_ tells whether it did.
+  template <typename Call>
+  int32_t OnTree(Call call) {
+    failed_ = false;
+    if (!failing_ || Rand(8) != 0) return call();
+    const size_t n = 1 + Rand(4);
+    rodarove_test::FailAllocation(n);
+    const int32_t r = call();
+    failed_ = rodarove_test::StopFailing() >= n;
+    return r;
+  }
+  // Whether the model is to make the edit the tree just answered `got`:
+  // not when a failed allocation refused it, which leaves everything.
+  bool ModelFollows(int32_t got) const { return !(failed_ && got == 0); }
 
   int32_t AnyId() {
     uint64_t r = Rand(100);
@@ -112,15 +168,17 @@ class ModelCheck {
 
   void Edit(uint64_t n) {
     uint64_t r = Rand(1000);
+    // A large pool grows by insertions mostly.
+    if (failing_ && r >= 300 && Rand(4) != 0) r = 30 + Rand(450);
     int32_t got = 0, want = 0;
     std::string what;
     char text[96];
     if (r < 25) {
       int32_t id = Rand(3) == 0 ? AnyId() : ids_[Rand(ids_.size())];
       std::snprintf(text, sizeof text, "SetRoot(%d)", id);
-      got = tree_.SetRoot(id);
-      want = model_.SetRoot(id);
-    } else if (r < 28) {
+      got = OnTree([&] { return tree_.SetRoot(id); });
+      want = ModelFollows(got) ? model_.SetRoot(id) : 0;
+    } else if (r < 28 && (!failing_ || Rand(16) == 0)) {
       std::snprintf(text, sizeof text, "Clear()");
       got = tree_.Clear();
       want = model_.Clear();
@@ -129,8 +187,8 @@ class ModelCheck {
       int32_t p = strayParents_ ? (Rand(4) == 0 ? AnyId() : NodeId()) : SomeNode();
       bool append = Rand(2) == 0;
       std::snprintf(text, sizeof text, "%s(%d, %d)", append ? "AppendChild" : "PrependChild", id, p);
-      got = append ? tree_.AppendChild(id, p) : tree_.PrependChild(id, p);
-      want = append ? model_.AppendChild(id, p) : model_.PrependChild(id, p);
+      got = OnTree([&] { return append ? tree_.AppendChild(id, p) : tree_.PrependChild(id, p); });
+      want = !ModelFollows(got) ? 0 : append ? model_.AppendChild(id, p) : model_.PrependChild(id, p);
     } else if (r < 480) {
       int32_t id = AnyId();
       int32_t ref = NodeId();
@@ -138,12 +196,14 @@ class ModelCheck {
       bool after = Rand(2) == 0;
       std::snprintf(text, sizeof text, "%s(%d, %d, %d)", after ? "InsertAfter" : "InsertBefore", id,
                     p, ref);
-      got = after ? tree_.InsertAfter(id, p, ref) : tree_.InsertBefore(id, p, ref);
-      want = after ? model_.InsertAfter(id, p, ref) : model_.InsertBefore(id, p, ref);
+      got = OnTree([&] { return after ? tree_.InsertAfter(id, p, ref) : tree_.InsertBefore(id, p, ref); });
+      want = !ModelFollows(got)  ? 0
+             : after            ? model_.InsertAfter(id, p, ref)
+                                : model_.InsertBefore(id, p, ref);
     } else if (r < 640) {
       int32_t id = Rand(5) == 0 ? AnyId() : NodeId();
       std::snprintf(text, sizeof text, "RemoveNode(%d)", id);
-      got = tree_.RemoveNode(id);
+      got = OnTree([&] { return tree_.RemoveNode(id); });
       want = model_.RemoveNode(id);
     } else {
       int32_t id = NodeId();
@@ -151,7 +211,7 @@ class ModelCheck {
       int kind = static_cast<int>(Rand(4));
       std::snprintf(text, sizeof text, "Move slot %d (%d, %d)", kSlotMoveToFirstChild + kind, id,
                     dest);
-      got = tree_.Move(kSlotMoveToFirstChild + kind, id, dest);
+      got = OnTree([&] { return tree_.Move(kSlotMoveToFirstChild + kind, id, dest); });
       switch (kind) {
         case 0: want = model_.MoveToFirstChild(id, dest); break;
         case 1: want = model_.MoveToLastChild(id, dest); break;
@@ -160,7 +220,7 @@ class ModelCheck {
       }
     }
     what = text;
-    ASSERT_EQ(got, want) << "operation " << n << ": " << what;
+    ASSERT_EQ(got, want) << "operation " << n << ": " << what << (failed_ ? " (an allocation failed)" : "");
   }
 
   void CompareSingles(int32_t id) {
@@ -219,17 +279,19 @@ class ModelCheck {
     } catch (ArrayTreeModel::Cyclic&) {
       cyclic = true;
     }
+    got = OnTree([&] {
     switch (q) {
-      case 0: got = tree_.List(kSlotGetPathFromRoot, id, pa, capacity); break;
-      case 1: got = tree_.List(kSlotGetPathToRoot, id, pa, capacity); break;
-      case 2: got = tree_.List(kSlotGetSiblings, id, pa, capacity); break;
-      case 3: got = tree_.List(kSlotGetLeaves, id, pa, capacity); break;
-      case 4: got = tree_.GetAllNodes(&rootA, qa, capacity); break;
-      case 5: got = tree_.List(kSlotGetSiblingsWithSelf, id, pa, capacity); break;
-      case 6: got = tree_.GetDescendants(id, qa, capacity); break;
-      case 7: got = tree_.GetNodesAtDepth(depth, id, pa, capacity); break;
-      default: got = tree_.GetAllNodes(nullptr, nullptr, 0); break;
+      case 0: return tree_.List(kSlotGetPathFromRoot, id, pa, capacity);
+      case 1: return tree_.List(kSlotGetPathToRoot, id, pa, capacity);
+      case 2: return tree_.List(kSlotGetSiblings, id, pa, capacity);
+      case 3: return tree_.List(kSlotGetLeaves, id, pa, capacity);
+      case 4: return tree_.GetAllNodes(&rootA, qa, capacity);
+      case 5: return tree_.List(kSlotGetSiblingsWithSelf, id, pa, capacity);
+      case 6: return tree_.GetDescendants(id, qa, capacity);
+      case 7: return tree_.GetNodesAtDepth(depth, id, pa, capacity);
+      default: return tree_.GetAllNodes(nullptr, nullptr, 0);
     }
+    });
     ASSERT_FALSE(cyclic) << "query " << q << " id " << id << " walked a cycle\n" << Dump();
     // A path up may end at one ID that is not a node; every other list
     // holds distinct nodes.
@@ -268,7 +330,10 @@ class ModelCheck {
   std::mt19937_64 rng_;
   int pool_;
   bool strayParents_;
+  bool failing_;
+  bool failed_ = false;
   std::vector<int32_t> ids_;
+  std::vector<int32_t> late_;  // to join ids_, the last first
   ArraySlotTree tree_;
   ArrayTreeModel model_;
 };
@@ -303,6 +368,36 @@ TEST(ArrayTreeModelCheck, RandomOperationsMatchTheModel) {
     check.CompareAll();
   }
   keeper.Release();
+  std::printf("operations: %" PRIu64 "\n", done);
+}
+
+// Trees of some thousand nodes over the first eleven pages, allocations
+// failing now and then: growth of the front over pages of their own.
+TEST(ArrayTreeModelCheck, GrowthOverPagesMatchesTheModelWhenAllocationsFail) {
+  uint64_t seed = EnvOr("RODAROVE_SEED", std::random_device{}());
+  uint64_t steps = EnvOr("RODAROVE_MODEL_STEPS", 200000) / 20;
+  std::printf("array tree growth check: RODAROVE_SEED=%" PRIu64 " RODAROVE_MODEL_STEPS=%" PRIu64
+              "\n",
+              seed, steps * 20);
+  std::fflush(stdout);
+  rodarove_test::CountRecordMemory();
+  std::mt19937_64 episodes(seed);
+  uint64_t done = 0;
+  while (done < steps && !::testing::Test::HasFailure()) {
+    static const int kPools[] = {1500, 1800};
+    int pool = kPools[episodes() % 2];
+    uint64_t length = 2000 + episodes() % 4000;
+    ModelCheck check(episodes(), pool, episodes() % 3 != 0, true);
+    ASSERT_TRUE(check.ok());
+    for (uint64_t i = 0; i < length && done < steps; ++i, ++done) {
+      check.Step(done);
+      if (::testing::Test::HasFailure()) {
+        ADD_FAILURE() << "reproduce with RODAROVE_SEED=" << seed;
+        return;
+      }
+    }
+    check.CompareAll();
+  }
   std::printf("operations: %" PRIu64 "\n", done);
 }
 
