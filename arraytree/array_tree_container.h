@@ -41,6 +41,7 @@
 
 #include "arraytree/slot_store.h"
 #include "component/component_base.h"
+#include "component/list_output.h"
 #include "component/tree_walk.h"
 #include "component/walk_stack.h"
 #include "rodarove/tree_container.h"
@@ -208,8 +209,7 @@ class ArrayTreeContainer final : public ComponentBase<kArrayTreeComponentId> {
   // after it.
   // Written once, made for each place: a host that mixes them pays no
   // branch on the place.
-  enum class MovePlace { kFirstChild, kLastChild, kBefore, kAfter };
-  template <MovePlace kPlace>
+  template <Place kPlace>
   int32_t MoveNode(int32_t id, int32_t destId);
 
   // ---- queries (array_tree_queries.cc)

@@ -217,10 +217,10 @@ inline void ArrayTreeContainer::Attach(int32_t id, TreeSlot* node, int32_t p, in
 // a destination inside the moved subtree, the node itself included. The
 // place beside the destination is read after the node is detached.
 
-template <ArrayTreeContainer::MovePlace kPlace>
+template <Place kPlace>
 int32_t ArrayTreeContainer::MoveNode(int32_t id, int32_t destId) {
   if (!CanDetach(id)) return 0;
-  constexpr bool beside = kPlace == MovePlace::kBefore || kPlace == MovePlace::kAfter;
+  constexpr bool beside = BesideReference(kPlace);
   int32_t p = destId;
   if (beside ? GetParent(destId, &p) != 1 : FindSlot(destId) == nullptr) return 0;
   if (IsInSubtree(destId, id)) return 0;
@@ -229,28 +229,28 @@ int32_t ArrayTreeContainer::MoveNode(int32_t id, int32_t destId) {
   const TreeSlot* const dest = Slot(destId);
   DetachNode(id, *node);
   switch (kPlace) {
-    case MovePlace::kFirstChild: Attach(id, node, destId, 0, dest->firstChild); break;
-    case MovePlace::kLastChild: Attach(id, node, destId, dest->lastChild, 0); break;
-    case MovePlace::kBefore: Attach(id, node, p, dest->prevSibling, destId); break;
-    case MovePlace::kAfter: Attach(id, node, p, destId, dest->nextSibling); break;
+    case Place::kFirstChild: Attach(id, node, destId, 0, dest->firstChild); break;
+    case Place::kLastChild: Attach(id, node, destId, dest->lastChild, 0); break;
+    case Place::kBefore: Attach(id, node, p, dest->prevSibling, destId); break;
+    case Place::kAfter: Attach(id, node, p, destId, dest->nextSibling); break;
   }
   return 1;
 }
 
 int32_t ArrayTreeContainer::MoveToFirstChild(int32_t id, int32_t newParentId) {
-  return MoveNode<MovePlace::kFirstChild>(id, newParentId);
+  return MoveNode<Place::kFirstChild>(id, newParentId);
 }
 
 int32_t ArrayTreeContainer::MoveToLastChild(int32_t id, int32_t newParentId) {
-  return MoveNode<MovePlace::kLastChild>(id, newParentId);
+  return MoveNode<Place::kLastChild>(id, newParentId);
 }
 
 int32_t ArrayTreeContainer::MoveBefore(int32_t id, int32_t refId) {
-  return MoveNode<MovePlace::kBefore>(id, refId);
+  return MoveNode<Place::kBefore>(id, refId);
 }
 
 int32_t ArrayTreeContainer::MoveAfter(int32_t id, int32_t refId) {
-  return MoveNode<MovePlace::kAfter>(id, refId);
+  return MoveNode<Place::kAfter>(id, refId);
 }
 
 }  // namespace rodarove

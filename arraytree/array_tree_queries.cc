@@ -61,12 +61,7 @@ int32_t ArrayTreeContainer::LinkLookup(int32_t id, int32_t* out) const {
   const uint32_t link = static_cast<uint32_t>(slot.*kLink);
   const uint32_t node = slot.used ? 1u : 0u;
   const uint32_t set = (kMinusOne == kNever ? 1u : node) & ((link | (0u - link)) >> 31);
-  // Bit operations on the address, which compilers keep free of branches.
-  int32_t spare;
-  const uintptr_t toOut = 0 - static_cast<uintptr_t>(set & (out != nullptr ? 1u : 0u));
-  int32_t* to = reinterpret_cast<int32_t*>((reinterpret_cast<uintptr_t>(out) & toOut) |
-                                           (reinterpret_cast<uintptr_t>(&spare) & ~toOut));
-  *to = static_cast<int32_t>(link);
+  WriteIf(set != 0, out, static_cast<int32_t>(link));
   const uint32_t none = kMinusOne == kOutOfRange ? in ^ 1u : kMinusOne == kNotANode ? node ^ 1u : 0u;
   return static_cast<int32_t>(set) - static_cast<int32_t>(none);
 }

@@ -1,5 +1,6 @@
-// The whole-tree walks of the tree classes, written once over any store of
-// linked records. Each record names its first child (down), its next
+// The whole-tree walks of component 837, written over any store of linked
+// records (component 114 walks its own records by hand: its store's
+// readers, one per placement of the records, suit loops of their own). Each record names its first child (down), its next
 // sibling (across), its previous sibling (back) and its parent (up). A walk
 // from x0 covers x0, x0's later siblings and everything below them, in one
 // of two orders:

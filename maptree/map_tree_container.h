@@ -28,6 +28,7 @@
 #include <cstdint>
 
 #include "component/component_base.h"
+#include "component/list_output.h"
 #include "component/walk_stack.h"
 #include "maptree/node_table.h"
 #include "rodarove/tree_container.h"
@@ -81,12 +82,6 @@ class MapTreeContainer final : public ComponentBase<kMapTreeComponentId> {
 
  private:
   using Key = uint32_t;  // a node's key in table_: its ID, unsigned
-
-  // Where an inserted or moved node goes, beside its destination node.
-  enum class Place { kFirstChild, kLastChild, kBefore, kAfter };
-  static bool BesideReference(Place place) {
-    return place == Place::kBefore || place == Place::kAfter;
-  }
 
   // The insertions: refuse (0) when newId is stored, destId is not, a
   // reference node is the root or not a child of parentId, or memory runs

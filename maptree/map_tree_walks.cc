@@ -28,17 +28,10 @@ int32_t MapTreeContainer::LinkLookup(int32_t id, Key NodeRecord::*link, int32_t*
   const Key k = table_.KeyOf(id);
   const NodeRecord* r = table_.Find(k);
   if (r == nullptr) return -1;
-  // No branch on the link, whose presence follows no pattern a predictor
-  // could learn: without an answer the value goes to a scratch variable,
-  // chosen by a mask, and *out is not touched.
+  // Without an answer *out is not touched.
   const Key target = r->*link;
-  const uintptr_t linked = target != k ? 1 : 0;
-  const uintptr_t useOut = 0 - (linked & (out != nullptr ? 1 : 0));
-  int32_t scratch;
-  int32_t* to = reinterpret_cast<int32_t*>((reinterpret_cast<uintptr_t>(out) & useOut) |
-                                           (reinterpret_cast<uintptr_t>(&scratch) & ~useOut));
-  *to = table_.IdOf(target);
-  return static_cast<int32_t>(linked);
+  WriteIf(target != k, out, table_.IdOf(target));
+  return target != k ? 1 : 0;
 }
 
 int32_t MapTreeContainer::GetParent(int32_t id, int32_t* out) {
