@@ -5,7 +5,7 @@
 // is never a node. IDs are compared as unsigned values against the slot
 // count: an ID is in range when 1 <= ID < the count. The count starts at
 // 1000 and grows to the smallest multiple of 1000 above a new ID (never
-// beyond kMaxSlotCount), also when the edit that brought the ID is refused;
+// beyond RODAROVE_ARRAY_ID_LIMIT), also when the edit that brought the ID is refused;
 // memory follows the slots written, not the count.
 //
 // RemoveNode removes one node: its slot keeps its links, its children stay
@@ -56,7 +56,6 @@ IComponent* CreateArrayTreeContainer();
 class ArrayTreeContainer final : public ComponentBase<kArrayTreeComponentId> {
  public:
   static constexpr uint32_t kSlotStep = SlotStore::kSlotStep;
-  static constexpr uint32_t kMaxSlotCount = SlotStore::kMaxSlotCount;
 
   // HasStore() is false when the store's first allocation failed.
   ArrayTreeContainer() = default;

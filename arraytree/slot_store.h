@@ -3,7 +3,7 @@
 //
 // count() is the number of slots a host sees: it starts at 1000, grows to
 // the smallest multiple of 1000 above a new ID and never passes
-// kMaxSlotCount. Raising it allocates nothing: memory follows the slots
+// RODAROVE_ARRAY_ID_LIMIT. Raising it allocates nothing: memory follows the slots
 // written, in pages of kPageSlots slots (24 KB).
 //  - The front: one RecordArray holding pages 0 up to some page, read with
 //    one index. It never moves (but in a 32-bit process) and grows one or
@@ -47,6 +47,7 @@
 #include <cstdint>
 
 #include "component/record_array.h"
+#include "rodarove/tree_container.h"
 
 // Lays a branch out for its other side: the slots of a dense tree lie in
 // the front.
@@ -78,12 +79,12 @@ struct TreeSlot {
 class SlotStore {
  public:
   static constexpr uint32_t kSlotStep = 1000;
-  // The largest multiple of 1000 whose slots would still fit in 32 bits of
-  // bytes as one array; hosts see it as the limit of the IDs.
-  static constexpr uint32_t kMaxSlotCount = 178956000;
+  // The slot count never passes RODAROVE_ARRAY_ID_LIMIT (tree_container.h),
+  // the largest multiple of 1000 whose slots would still fit in 32 bits of
+  // bytes as one array.
   static constexpr int kPageShift = 10;
   static constexpr uint32_t kPageSlots = 1u << kPageShift;
-  static constexpr uint32_t kMaxPages = (kMaxSlotCount + kPageSlots - 1) / kPageSlots;
+  static constexpr uint32_t kMaxPages = (RODAROVE_ARRAY_ID_LIMIT + kPageSlots - 1) / kPageSlots;
   // Pages of their own that one growth of the front copies in at most.
   static constexpr uint32_t kPagesTakenPerCall = 4;
 
@@ -126,11 +127,11 @@ class SlotStore {
   TreeSlot* FrontSlot(int32_t id) { return front_.data() + static_cast<uint32_t>(id); }
 
   // Raises count() so that `id` is below it (no change when it already
-  // is); false when `id` is kMaxSlotCount or more (unsigned).
+  // is); false when `id` is RODAROVE_ARRAY_ID_LIMIT or more (unsigned).
   bool GrowSlots(int32_t id) {
     const uint32_t wanted = static_cast<uint32_t>(id);
     if (wanted < count_) return true;
-    if (wanted >= kMaxSlotCount) return false;
+    if (wanted >= RODAROVE_ARRAY_ID_LIMIT) return false;
     count_ = (wanted / kSlotStep + 1) * kSlotStep;
     return true;
   }

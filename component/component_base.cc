@@ -23,7 +23,7 @@ ReleaseEnd ComponentBaseCore::FinishRelease(void* object, int32_t force) {
   if (self->requiresForce_ != 0 && force == 0) return ReleaseEnd::kStays;
   self->Finalize();
   if (self->noSelfDelete_ != 0) return ReleaseEnd::kStays;
-  const bool factory = self->GetComponentID() == kComponentFactoryId;
+  const bool factory = self->GetComponentID() == kFactoryComponentId;
   delete static_cast<OwnedObjectHolder*>(self);
   return factory ? ReleaseEnd::kDeletedQuietly : ReleaseEnd::kDeleted;
 }
@@ -55,8 +55,8 @@ void ComponentBaseCore::GetDllRegistry(const char* path, char* buffer, int32_t c
     BoundedStringTable.SafeCopy(buffer, capacity, path);
     return;
   }
-  char registry[kRegistryPathSize];
-  CopyRegistryPath(registry, kRegistryPathSize);
+  char registry[RODAROVE_PATH_SIZE];
+  CopyRegistryPath(registry, RODAROVE_PATH_SIZE);
   BoundedStringTable.SafeCopy(buffer, capacity, registry);
 }
 

@@ -15,11 +15,10 @@
 
 #include "component/owned_object_holder.h"
 #include "module/state/component_services.h"
+#include "factory/factory_interfaces.h"
 #include "rodarove/tree_container.h"
 
 namespace rodarove {
-
-constexpr int32_t kComponentFactoryId = 361;
 
 // The class-independent part of the base.
 class ComponentBaseCore : public ITreeComponent, public OwnedObjectHolder {

@@ -15,7 +15,10 @@
 
 namespace rodarove {
 
+// The factory's component ID, which also names its section of the ini
+// file ("361").
 constexpr int32_t kFactoryComponentId = 361;
+constexpr char kFactorySection[] = "361";
 
 struct FactoryInstance;
 

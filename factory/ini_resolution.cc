@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "factory/bounded_string.h"
+#include "factory/factory_interfaces.h"
 
 namespace rodarove {
 
@@ -26,7 +27,7 @@ unsigned NativeReadProfile(const char* section, const char* key, const char* def
 // Filled once, on the first use that finds the directory, and never
 // written again.
 platform::Mutex g_hostDirectoryMutex;
-char g_hostDirectory[kPathSize] GUARDED_BY(g_hostDirectoryMutex);
+char g_hostDirectory[RODAROVE_PATH_SIZE] GUARDED_BY(g_hostDirectoryMutex);
 
 }  // namespace
 
@@ -132,11 +133,11 @@ int32_t CutAtLastSeparator(const char* executablePath, char* out, int32_t outSiz
 const char* HostDirectory() {
   platform::MutexLock lock(&g_hostDirectoryMutex);
   if (g_hostDirectory[0] == '\0') {
-    // Room for a directory that fits kPathSize and a file name of at most
+    // Room for a directory that fits RODAROVE_PATH_SIZE and a file name of at most
     // 255 characters: a longer path has a directory too long in any case.
-    char executable[2 * kPathSize + 256] = {};
+    char executable[2 * RODAROVE_PATH_SIZE + 256] = {};
     if (platform::GetExecutablePath(executable, sizeof executable) > 0) {
-      CutAtLastSeparator(executable, g_hostDirectory, kPathSize, kNativePathStyle);
+      CutAtLastSeparator(executable, g_hostDirectory, RODAROVE_PATH_SIZE, kNativePathStyle);
     }
   }
   // Once filled the buffer does not change, so it may be read unlocked.
@@ -168,14 +169,14 @@ int32_t LocateIniFile(const char* iniName, char* out, int32_t outSize,
                       const IniEnvironment& env) {
   if (out == nullptr || outSize <= 0) return 0;
   out[0] = '\0';
-  char start[kPathSize] = {};
+  char start[RODAROVE_PATH_SIZE] = {};
   int32_t whole;
   if (iniName != nullptr && iniName[0] != '\0' && !IsRelativePath(iniName, env.style)) {
-    whole = Copy(start, kPathSize, iniName);
+    whole = Copy(start, RODAROVE_PATH_SIZE, iniName);
   } else {
     // Beside the host's executable, which must be known.
     const char* name = iniName == nullptr || iniName[0] == '\0' ? "Pavex.ini" : iniName;
-    whole = env.hostDirectory()[0] != '\0' && HostPath(name, start, kPathSize, env);
+    whole = env.hostDirectory()[0] != '\0' && HostPath(name, start, RODAROVE_PATH_SIZE, env);
   }
   if (!whole) return 0;
   return FollowRedirect(start, out, outSize, env);
@@ -186,12 +187,12 @@ int32_t FollowRedirect(const char* iniPath, char* out, int32_t outSize,
   if (out == nullptr || outSize <= 0) return 0;
   out[0] = '\0';
   // reached[0] is the start file, reached[k] the file of redirection k.
-  char reached[kMaxRedirections + 1][kPathSize] = {};
-  if (!Copy(reached[0], kPathSize, iniPath)) return 0;
+  char reached[kMaxRedirections + 1][RODAROVE_PATH_SIZE] = {};
+  if (!Copy(reached[0], RODAROVE_PATH_SIZE, iniPath)) return 0;
   int redirections = 0;
   for (;;) {
     const char* current = reached[redirections];
-    char value[kPathSize] = {};
+    char value[RODAROVE_PATH_SIZE] = {};
     if (!ReadWhole(env, "Redirect", "Path", current, value)) return 0;
     if (IsBlank(value)) return Whole(Copy(out, outSize, current), out);
     if (IsRelativePath(value, env.style)) {
@@ -199,7 +200,7 @@ int32_t FollowRedirect(const char* iniPath, char* out, int32_t outSize,
       return Whole(SiblingPath(current, value, out, outSize, env.style), out);
     }
     ++redirections;
-    Copy(reached[redirections], kPathSize, value);
+    Copy(reached[redirections], RODAROVE_PATH_SIZE, value);
     bool seenBefore = false;
     for (int k = 0; k < redirections && !seenBefore; ++k) {
       seenBefore = std::strcmp(reached[k], value) == 0;
@@ -215,8 +216,8 @@ int32_t ResolveFactoryDllPath(const char* iniPath, char* out, int32_t outSize,
   if (out == nullptr || outSize <= 0) return 0;
   out[0] = '\0';
   char raw[kLongValueSize] = {};
-  char name[kPathSize] = {};
-  if (!ReadWhole(env, "361", "DLL", iniPath, raw) || !TrimBlanks(raw, name, kPathSize)) return 0;
+  char name[RODAROVE_PATH_SIZE] = {};
+  if (!ReadWhole(env, kFactorySection, "DLL", iniPath, raw) || !TrimBlanks(raw, name, RODAROVE_PATH_SIZE)) return 0;
   if (IsRelativePath(name, env.style)) {
     return ResolveRelativeDllPath(iniPath, name, out, outSize, env);
   }
@@ -227,16 +228,16 @@ int32_t ResolveRelativeDllPath(const char* iniPath, const char* name, char* out,
                                int32_t outSize, const IniEnvironment& env) {
   if (out == nullptr || outSize <= 0) return 0;
   out[0] = '\0';
-  if (!Fits(name, kPathSize)) return 0;
+  if (!Fits(name, RODAROVE_PATH_SIZE)) return 0;
   char raw[kLongValueSize] = {};
-  env.readProfile("361", "NotUseDefaultDllPath", "0", raw, kLongValueSize, iniPath);
+  env.readProfile(kFactorySection, "NotUseDefaultDllPath", "0", raw, kLongValueSize, iniPath);
   char flag[10] = {};
   TrimBlanks(raw, flag, sizeof flag);
   if (flag[0] == '1') return Whole(SiblingPath(iniPath, name, out, outSize, env.style), out);
-  char dir[kPathSize] = {};
+  char dir[RODAROVE_PATH_SIZE] = {};
   if (!ReadWhole(env, "DefaultValue", "DllPath", iniPath, dir)) return 0;
-  char joined[kPathSize] = {};
-  if (!JoinPath(dir, name, joined, kPathSize, env.style)) return 0;
+  char joined[RODAROVE_PATH_SIZE] = {};
+  if (!JoinPath(dir, name, joined, RODAROVE_PATH_SIZE, env.style)) return 0;
   if (IsRelativePath(joined, env.style)) {
     return Whole(SiblingPath(iniPath, joined, out, outSize, env.style), out);
   }
@@ -246,11 +247,11 @@ int32_t ResolveRelativeDllPath(const char* iniPath, const char* name, char* out,
 platform::ModuleHandle LoadFactoryModule(const char* iniName, platform::ModuleHandle given) {
   if (given != nullptr) return given;
   const IniEnvironment& env = NativeIniEnvironment();
-  char iniPath[kPathSize] = {};
-  char modulePath[kPathSize] = {};
+  char iniPath[RODAROVE_PATH_SIZE] = {};
+  char modulePath[RODAROVE_PATH_SIZE] = {};
   // A path that would be cut names some other file: it is not used.
-  if (!LocateIniFile(iniName, iniPath, kPathSize, env) ||
-      !ResolveFactoryDllPath(iniPath, modulePath, kPathSize, env)) {
+  if (!LocateIniFile(iniName, iniPath, RODAROVE_PATH_SIZE, env) ||
+      !ResolveFactoryDllPath(iniPath, modulePath, RODAROVE_PATH_SIZE, env)) {
     return nullptr;
   }
   return platform::LoadModule(modulePath);

@@ -12,10 +12,10 @@
 #include <cstdint>
 
 #include "platform/platform.h"
+#include "rodarove/tree_container.h"
 
 namespace rodarove {
 
-constexpr int32_t kPathSize = 260;
 constexpr int32_t kLongValueSize = 1024;
 // Redirections followed at most from one start file.
 constexpr int kMaxRedirections = 32;
@@ -79,7 +79,7 @@ int32_t CutAtLastSeparator(const char* executablePath, char* out, int32_t outSiz
                            PathStyle style);
 // The native host directory, computed on first use and kept; computed again
 // while it is empty. Empty when the executable's path is unknown or its
-// directory does not fit kPathSize bytes. Any thread may call it.
+// directory does not fit RODAROVE_PATH_SIZE bytes. Any thread may call it.
 const char* HostDirectory();
 
 // The resolution steps. Each answers 1 with a whole path in out, or 0 with

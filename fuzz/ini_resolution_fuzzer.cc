@@ -30,7 +30,7 @@ using namespace rodarove;
 using rodarove_fuzz::Escape;
 using rodarove_fuzz::Guarded;
 
-constexpr size_t kPath = static_cast<size_t>(kPathSize);
+constexpr size_t kPath = static_cast<size_t>(RODAROVE_PATH_SIZE);
 
 // The files of the current input and the host directory.
 std::map<std::string, std::string> g_files;
@@ -126,7 +126,7 @@ struct Model {
     std::vector<std::string> reached{Fit(start, kPath)};
     for (;;) {
       const std::string current = reached.back();
-      std::string value = Read(current, "Redirect", "Path", "", kPathSize);
+      std::string value = Read(current, "Redirect", "Path", "", RODAROVE_PATH_SIZE);
       if (Blank(value)) return Fit(current, static_cast<size_t>(outSize));
       if (Relative(value)) return Sibling(current, value, static_cast<size_t>(outSize));
       bool seen = false;
@@ -145,7 +145,7 @@ struct Model {
   std::string ResolveRelative(const std::string& ini, const std::string& name) {
     std::string flag = Trim(Read(ini, "361", "NotUseDefaultDllPath", "0", kLongValueSize, false));
     if (flag.size() < 10 && flag[0] == '1') return Sibling(ini, name, static_cast<size_t>(outSize));
-    std::string dir = Read(ini, "DefaultValue", "DllPath", "", kPathSize);
+    std::string dir = Read(ini, "DefaultValue", "DllPath", "", RODAROVE_PATH_SIZE);
     std::string joined = Fit(Blank(dir) ? name : dir + Sep() + name, kPath);
     if (Relative(joined)) return Sibling(ini, joined, static_cast<size_t>(outSize));
     return Fit(joined, static_cast<size_t>(outSize));
@@ -302,7 +302,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t length) {
   g_host = field(1) != nullptr ? fields[1]
                                : (style == PathStyle::kWindows ? "C:\\App" : "/opt/app");
   const char* iniName = field(2);
-  const int32_t outSize = ParseNumber(fields[3], kPathSize, -4, 600);
+  const int32_t outSize = ParseNumber(fields[3], RODAROVE_PATH_SIZE, -4, 600);
   const char* name = field(4);
   const char* dir = field(5);
   const int32_t size = ParseNumber(fields[6], 16, -4, 600);
@@ -335,8 +335,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t length) {
             [&](char* out) { return LocateIniFile(iniName, out, outSize, env); });
 
   // The rest start from the located file as the module finds it.
-  char ini[kPathSize] = {};
-  LocateIniFile(iniName, ini, kPathSize, env);
+  char ini[RODAROVE_PATH_SIZE] = {};
+  LocateIniFile(iniName, ini, RODAROVE_PATH_SIZE, env);
   Model follow{style, outSize};
   const std::string followed = follow.Follow(firstFile);
   CheckStep("FollowRedirect", outSize, followed, follow,

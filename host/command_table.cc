@@ -108,11 +108,11 @@ std::string WithLimits(const char* text) {
   static const struct {
     const char* name;
     int64_t value;
-  } kLimits[] = {{"{ID_LIMIT}", kArrayIdLimit},
-                 {"{ID_MAX}", kArrayIdLimit - 1},
+  } kLimits[] = {{"{ID_LIMIT}", RODAROVE_ARRAY_ID_LIMIT},
+                 {"{ID_MAX}", RODAROVE_ARRAY_ID_LIMIT - 1},
                  {"{MAX_GENERATE}", kMaxGenerate},
                  {"{LIST_LIMIT}", kListLimit},
-                 {"{PATH_BYTES}", static_cast<int64_t>(kRegistryPathBytes)}};
+                 {"{PATH_BYTES}", static_cast<int64_t>(RODAROVE_PATH_SIZE)}};
   std::string out = text;
   for (const auto& limit : kLimits) {
     const std::string value = Grouped(limit.value);

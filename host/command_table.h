@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "host/session.h"
+#include "rodarove/tree_container.h"
 
 namespace rodarove_host {
 
@@ -18,12 +19,8 @@ namespace rodarove_host {
 constexpr int64_t kMaxCapacity = int64_t{1} << 24;
 // The argument count of commands that take the rest of the line.
 constexpr size_t kAnyNumber = static_cast<size_t>(-1);
-// The first ID the array class refuses: its slot array cannot hold it.
-constexpr int64_t kArrayIdLimit = 178956000;
 // The most nodes generate builds in one call.
 constexpr int64_t kMaxGenerate = 50000000;
-// The bytes of a path the module keeps; longer ones empty it.
-constexpr size_t kRegistryPathBytes = 260;
 
 enum CommandFlags : unsigned {
   kListsEntries = 1,  // takes --all: shows every entry of its lists

@@ -45,7 +45,7 @@ bool SetRegistry(Session& s, const Args& args, std::string*) {
   std::string meaning;
   if (isNull) {
     meaning = "path emptied";
-  } else if (path.size() >= kRegistryPathBytes) {
+  } else if (path.size() >= RODAROVE_PATH_SIZE) {
     meaning = "too long: path emptied";
   } else {
     meaning = "path stored";

@@ -21,7 +21,7 @@ void AddHostCommands(std::vector<Command>* table) {
        "stored)\n",
        kExport, SetRegistry,
        {{0, kAnyLow, kAnyHigh, "0", nullptr,
-         "always 0; the path is stored, or emptied for null or a path of 260 "
+         "always 0; the path is stored, or emptied for null or a path of {PATH_BYTES} "
          "characters or more"}}},
       {"set-factory", "PATH|none", 1, 1, -1, "SetFactoryHandle", Group::kExports,
        "hand over a factory library",

@@ -326,7 +326,7 @@ bool Registry(Session& s, const Args& args, std::string* error) {
     path = args[1].text.c_str();
     shownPath = Quote(args[1].raw);
   }
-  int32_t capacity = 260;
+  int32_t capacity = RODAROVE_PATH_SIZE;
   if (args.size() > 2) {
     if (!s.ReadInt32(args[2], "CAP", &capacity, error)) return false;
     if (capacity > 65536) {

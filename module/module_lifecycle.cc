@@ -15,12 +15,12 @@ bool g_initialized = false;  // the system loader serialises start-up
 
 // The registry path as the factory is given it: a copy, taken for each
 // notification, that outlives the call.
-char g_notifiedRegistryPath[kRegistryPathSize] GUARDED_BY(ModuleLock);
+char g_notifiedRegistryPath[RODAROVE_PATH_SIZE] GUARDED_BY(ModuleLock);
 
 // The idle handler: tells the factory module that this module is idle. The
 // live table runs it under ModuleLock.
 void NotifyFactory() REQUIRES(ModuleLock) {
-  CopyRegistryPath(g_notifiedRegistryPath, kRegistryPathSize);
+  CopyRegistryPath(g_notifiedRegistryPath, RODAROVE_PATH_SIZE);
   NotifyFactoryOfIdleModule(g_notifiedRegistryPath, ModuleHandle.load(),
                             FactoryModuleHandle.load());
 }

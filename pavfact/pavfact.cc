@@ -1,5 +1,7 @@
 #include "pavfact/pavfact.h"
 
+#include "factory/factory_interfaces.h"
+
 #if defined(_WIN32)
 #include <windows.h>
 #else
@@ -18,7 +20,7 @@
 
 namespace {
 
-constexpr int32_t kFactoryComponentId = 361;
+using rodarove::kFactoryComponentId;
 
 // PavFact's own classes for the two objects, with the slots the module
 // calls where it calls them.

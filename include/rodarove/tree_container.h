@@ -71,6 +71,13 @@
 #define RODAROVE_SLOT_TABLES 1
 #endif
 
+// The limits a host meets: component 837 refuses IDs from
+// RODAROVE_ARRAY_ID_LIMIT on (its slots would no longer fit in 32 bits of
+// bytes as one array), and a path the module stores or reads, its
+// terminator included, fits in RODAROVE_PATH_SIZE characters (Windows'
+// MAX_PATH): SetDLLRegistry empties the registry path for a longer one.
+enum { RODAROVE_ARRAY_ID_LIMIT = 178956000, RODAROVE_PATH_SIZE = 260 };
+
 // One entry of GetAllNodes and GetDescendants: a node and its parent.
 typedef struct NodePair {
   int32_t id;

@@ -13,9 +13,6 @@
 
 namespace rodarove {
 
-// Bytes of the registry path, terminator included.
-constexpr int kRegistryPathSize = 260;
-
 // DllSafe: false while PavexSetDllSafe(0) is in force, when every Release
 // does nothing at all.
 bool ReleasesEnabled();

@@ -15,7 +15,7 @@ namespace {
 // cleared at process detach: no lock of its own.
 int32_t g_lockInitialised = 0;
 
-char g_registryPath[kRegistryPathSize] GUARDED_BY(ModuleLock);
+char g_registryPath[RODAROVE_PATH_SIZE] GUARDED_BY(ModuleLock);
 }  // namespace
 
 void InitModuleLock() {
@@ -42,7 +42,7 @@ bool ModuleLockInitialised() { return g_lockInitialised != 0; }
 
 void SetRegistryPath(const char* path) {
   ModuleLockGuard lock;
-  if (path != nullptr && std::strlen(path) < static_cast<size_t>(kRegistryPathSize)) {
+  if (path != nullptr && std::strlen(path) < static_cast<size_t>(RODAROVE_PATH_SIZE)) {
     std::memcpy(g_registryPath, path, std::strlen(path) + 1);
   } else {
     g_registryPath[0] = '\0';

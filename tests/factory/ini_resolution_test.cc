@@ -201,10 +201,10 @@ class IniChain : public testing::Test {
   std::pair<std::string, std::string> Resolve(const char* iniName, PathStyle style = kWin) {
     IniEnvironment env{style, &FakeReadProfile,
                        style == kWin ? &AppDirectory : &OptDirectory};
-    char ini[kPathSize] = {};
-    LocateIniFile(iniName, ini, kPathSize, env);
-    char dll[kPathSize] = {};
-    ResolveFactoryDllPath(ini, dll, kPathSize, env);
+    char ini[RODAROVE_PATH_SIZE] = {};
+    LocateIniFile(iniName, ini, RODAROVE_PATH_SIZE, env);
+    char dll[RODAROVE_PATH_SIZE] = {};
+    ResolveFactoryDllPath(ini, dll, RODAROVE_PATH_SIZE, env);
     return {ini, dll};
   }
   bool Read(const std::string& file, const std::string& section) const {
@@ -322,7 +322,7 @@ TEST_F(IniChain, LongPathsAreLeftOutNotOverrun) {
   g_files = {{"C:\\App\\Pavex.ini",
               "[361]\nDLL=" + std::string(300, 'n') + "\n[DefaultValue]\nDllPath=" + longDir + "\n"}};
   auto r = Resolve(nullptr);
-  EXPECT_LT(r.second.size(), static_cast<size_t>(kPathSize));
+  EXPECT_LT(r.second.size(), static_cast<size_t>(RODAROVE_PATH_SIZE));
   g_files = {{"C:\\App\\Pavex.ini", "[361]\nDLL=P.dll\n[DefaultValue]\nDllPath=" + longDir + "\n"}};
   EXPECT_EQ(Resolve(nullptr).second, "") << "a path that does not fit is not used";
 }
@@ -333,7 +333,7 @@ TEST_F(IniChain, EachStepRefusesWhatItCannotHoldWhole) {
   // No destination, or one of no size: nothing is written, no file read.
   IniEnvironment env{kWin, &FakeReadProfile, &AppDirectory};
   const char* ini = "C:\\App\\Pavex.ini";
-  char out[kPathSize] = "kept";
+  char out[RODAROVE_PATH_SIZE] = "kept";
   for (int32_t size : {0, -1}) {
     EXPECT_EQ(TrimBlanks("x", out, size), 0);
     EXPECT_EQ(SiblingPath(ini, "x", out, size, kWin), 0);
@@ -363,16 +363,16 @@ TEST_F(IniChain, EachStepRefusesWhatItCannotHoldWhole) {
   EXPECT_STREQ(out, "");
   // Without a host folder only an absolute registry path finds a file.
   IniEnvironment unknown{kWin, &FakeReadProfile, &NoDirectory};
-  EXPECT_EQ(LocateIniFile(nullptr, out, kPathSize, unknown), 0);
-  EXPECT_EQ(LocateIniFile("my.ini", out, kPathSize, unknown), 0);
-  EXPECT_EQ(LocateIniFile("D:\\my.ini", out, kPathSize, unknown), 1);
+  EXPECT_EQ(LocateIniFile(nullptr, out, RODAROVE_PATH_SIZE, unknown), 0);
+  EXPECT_EQ(LocateIniFile("my.ini", out, RODAROVE_PATH_SIZE, unknown), 0);
+  EXPECT_EQ(LocateIniFile("D:\\my.ini", out, RODAROVE_PATH_SIZE, unknown), 1);
   EXPECT_STREQ(out, "D:\\my.ini");
 
   // A start file, a factory module or a default folder too long.
   const std::string longName(300, 'n');
-  EXPECT_EQ(FollowRedirect(("C:\\" + longName).c_str(), out, kPathSize, env), 0);
+  EXPECT_EQ(FollowRedirect(("C:\\" + longName).c_str(), out, RODAROVE_PATH_SIZE, env), 0);
   EXPECT_STREQ(out, "");
-  EXPECT_EQ(ResolveRelativeDllPath(ini, longName.c_str(), out, kPathSize, env), 0);
+  EXPECT_EQ(ResolveRelativeDllPath(ini, longName.c_str(), out, RODAROVE_PATH_SIZE, env), 0);
   g_files = {{ini, "[361]\nDLL=" + std::string(kLongValueSize + 10, 'n') + "\n"}};
   EXPECT_EQ(Resolve(nullptr).second, "");
   g_files = {{ini, "[361]\nDLL=P.dll\n[DefaultValue]\nDllPath=D:\\" + longName + "\n"}};
@@ -401,10 +401,10 @@ TEST_F(IniChain, PathsThatWouldBeCutAreNotUsed) {
                          const std::string& wantDll) {
         IniEnvironment env{style, &FakeReadProfile, &VariableHost};
         g_reads.clear();
-        char ini[kPathSize] = {};
-        char module[kPathSize] = {};
-        int32_t found = LocateIniFile(iniName, ini, kPathSize, env) &&
-                        ResolveFactoryDllPath(ini, module, kPathSize, env);
+        char ini[RODAROVE_PATH_SIZE] = {};
+        char module[RODAROVE_PATH_SIZE] = {};
+        int32_t found = LocateIniFile(iniName, ini, RODAROVE_PATH_SIZE, env) &&
+                        ResolveFactoryDllPath(ini, module, RODAROVE_PATH_SIZE, env);
         EXPECT_EQ(found, extra ? 0 : 1);
         if (extra) {
           EXPECT_STREQ(module, "");
