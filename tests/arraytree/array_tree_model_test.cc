@@ -338,6 +338,31 @@ class ModelCheck {
   ArrayTreeModel model_;
 };
 
+// Runs episodes of the model check, each a fresh check over a pool drawn
+// from `pools` for `length` to `length + spread` steps, until `steps`
+// steps are done or one fails (naming the seed); returns the steps done.
+uint64_t RunEpisodes(uint64_t seed, uint64_t steps, std::vector<int> pools, uint64_t length,
+                     uint64_t spread, bool failing) {
+  std::mt19937_64 episodes(seed);
+  uint64_t done = 0;
+  while (done < steps && !::testing::Test::HasFailure()) {
+    const int pool = pools[episodes() % pools.size()];
+    const uint64_t end = length + episodes() % spread;
+    ModelCheck check(episodes(), pool, episodes() % 3 != 0, failing);
+    EXPECT_TRUE(check.ok());
+    if (!check.ok()) break;
+    for (uint64_t i = 0; i < end && done < steps; ++i, ++done) {
+      check.Step(done);
+      if (::testing::Test::HasFailure()) {
+        ADD_FAILURE() << "reproduce with RODAROVE_SEED=" << seed;
+        return done;
+      }
+    }
+    check.CompareAll();
+  }
+  return done;
+}
+
 TEST(ArrayTreeModelCheck, RandomOperationsMatchTheModel) {
   uint64_t seed = EnvOr("RODAROVE_SEED", std::random_device{}());
   uint64_t steps = EnvOr("RODAROVE_MODEL_STEPS", 200000);
@@ -348,25 +373,9 @@ TEST(ArrayTreeModelCheck, RandomOperationsMatchTheModel) {
   // Keeps the module's live table from emptying at every episode's end.
   ArraySlotTree keeper = rodarove_test::NewArrayTree();
   ASSERT_NE(keeper.object(), nullptr);
-  std::mt19937_64 episodes(seed);
-  uint64_t done = 0;
-  while (done < steps && !::testing::Test::HasFailure()) {
-    // Small pools crowd a few IDs (re-insertion, removed parents); larger
-    // ones grow bigger trees.
-    static const int kPools[] = {6, 12, 24, 48, 80};
-    int pool = kPools[episodes() % 5];
-    uint64_t length = 500 + episodes() % 6000;
-    ModelCheck check(episodes(), pool, episodes() % 3 != 0);
-    ASSERT_TRUE(check.ok());
-    for (uint64_t i = 0; i < length && done < steps; ++i, ++done) {
-      check.Step(done);
-      if (::testing::Test::HasFailure()) {
-        ADD_FAILURE() << "reproduce with RODAROVE_SEED=" << seed;
-        return;
-      }
-    }
-    check.CompareAll();
-  }
+  // Small pools crowd a few IDs (re-insertion, removed parents); larger
+  // ones grow bigger trees.
+  const uint64_t done = RunEpisodes(seed, steps, {6, 12, 24, 48, 80}, 500, 6000, false);
   keeper.Release();
   std::printf("operations: %" PRIu64 "\n", done);
 }
@@ -381,23 +390,7 @@ TEST(ArrayTreeModelCheck, GrowthOverPagesMatchesTheModelWhenAllocationsFail) {
               seed, steps * 20);
   std::fflush(stdout);
   rodarove_test::CountRecordMemory();
-  std::mt19937_64 episodes(seed);
-  uint64_t done = 0;
-  while (done < steps && !::testing::Test::HasFailure()) {
-    static const int kPools[] = {1500, 1800};
-    int pool = kPools[episodes() % 2];
-    uint64_t length = 2000 + episodes() % 4000;
-    ModelCheck check(episodes(), pool, episodes() % 3 != 0, true);
-    ASSERT_TRUE(check.ok());
-    for (uint64_t i = 0; i < length && done < steps; ++i, ++done) {
-      check.Step(done);
-      if (::testing::Test::HasFailure()) {
-        ADD_FAILURE() << "reproduce with RODAROVE_SEED=" << seed;
-        return;
-      }
-    }
-    check.CompareAll();
-  }
+  const uint64_t done = RunEpisodes(seed, steps, {1500, 1800}, 2000, 4000, true);
   std::printf("operations: %" PRIu64 "\n", done);
 }
 
