@@ -58,7 +58,6 @@ const HashedRecords::Secret HashedRecords::secret_ = DrawSecret();
 
 uint32_t HashedRecords::IdOfHash(uint32_t hash) {
   uint32_t x = hash;
-  x ^= x >> 16;
   x *= InverseOf(0xC2B2AE35u);
   x ^= (x >> 13) ^ (x >> 26);
   x *= InverseOf(0x85EBCA6Bu);
@@ -74,9 +73,15 @@ bool HashedRecords::Lengthen(Table* t, size_t size) {
 NodeRecord* HashedRecords::Place(Table* t, NodeRecord* from, uint32_t key, uint32_t id) {
   NodeRecord* r = from;
   while (r->key > key) ++r;
+  size_t at = static_cast<size_t>(r - t->buckets.data());
+  // Most often the bucket is empty, and not the last.
+  if (r->key == 0 && at + 2 < t->Size()) {
+    *r = NodeRecord{key, id, id, id, id, id};
+    if (moving_ && t == now_ && at >= frontier_) frontier_ = at + 1;
+    return r;
+  }
   NodeRecord* end = r;
   while (end->key != 0) ++end;
-  size_t at = static_cast<size_t>(r - t->buckets.data());
   const size_t last = static_cast<size_t>(end - t->buckets.data());
   // The last bucket stays empty, so that every run ends.
   if (last + 1 >= t->Size() && !Lengthen(t, last + 2)) return nullptr;

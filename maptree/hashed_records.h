@@ -76,13 +76,14 @@ class HashedRecords {
 
   size_t Count() const { return count_; }
 
+  // (A mixer's last step, x ^ x >> 16, would change no home: the homes
+  // come from the top bits.)
   static uint32_t HashOf(uint32_t id) {
     uint32_t x = id * secret_.multiplier + secret_.offset;
     x ^= x >> 16;
     x *= 0x85EBCA6Bu;
     x ^= x >> 13;
-    x *= 0xC2B2AE35u;
-    return x ^ (x >> 16);
+    return x * 0xC2B2AE35u;
   }
   // The ID of a hash, for the tests that choose IDs by their hashes.
   static uint32_t IdOfHash(uint32_t hash);
@@ -99,7 +100,7 @@ class HashedRecords {
     size_t nowHomes;
     NodeRecord* old;  // while moving
     size_t oldHomes;  // 0 unless moving
-    size_t cursor;    // 1 unless moving: no old home lies below it then
+    size_t cursor;
     NodeRecord* spare;
 
     // The record of an ID, or null.
@@ -122,8 +123,11 @@ class HashedRecords {
     }
     void Prefetch(uint32_t id) const { RODAROVE_PREFETCH(Start(HashOf(id))); }
     NodeRecord* Start(uint32_t hash) const {
-      const size_t oldHome = HomeOf(hash, oldHomes);
-      return oldHome >= cursor ? old + oldHome : now + HomeOf(hash, nowHomes);
+      if (oldHomes != 0) {  // moving: rarely
+        const size_t oldHome = HomeOf(hash, oldHomes);
+        if (oldHome >= cursor) return old + oldHome;
+      }
+      return now + HomeOf(hash, nowHomes);
     }
   };
   Reader Read() const {

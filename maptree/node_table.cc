@@ -20,7 +20,17 @@ NodeRecord* NodeTable::InsertBeyond(uint32_t id) {
   if (slot < kMaxWindow && DenseFits(uint64_t{slot} + 1, windowCount_ + 1)) {
     if (!window_.Grow(uint64_t{slot} + 1)) return nullptr;
     const size_t slots = window_.count();
+    const uint32_t covered = windowSlots_;
     windowSlots_ = slots < kMaxWindow ? static_cast<uint32_t>(slots) : kMaxWindow;
+    // The records of the rest in the new slots move in.
+    for (uint32_t s = covered; s < windowSlots_ && rest_.Count() != 0; ++s) {
+      NodeRecord* moved = rest_.Find(base_ + s);
+      if (moved == nullptr) continue;
+      window_.data()[s] = *moved;
+      window_.data()[s].key = s + 1;
+      ++windowCount_;
+      rest_.Erase(moved);
+    }
     NodeRecord* r = window_.data() + slot;
     *r = NodeRecord{slot + 1, id, id, id, id, id};
     ++windowCount_;

@@ -9,13 +9,14 @@
 // in the order of their IDs. The rest: HashedRecords (hashed_records.h),
 // which takes any ID. An ID goes to the window when its slot has memory,
 // or when growing the window to it keeps the window full enough; else to
-// the rest, where it stays even when the window later grows over its slot.
-// So a lookup reads the window's slot and, when that does not hold the ID
-// and the rest has records, the rest.
+// the rest. The window holds every stored ID of its range: when it grows,
+// the records of the rest that it comes to cover move into it (records
+// link by ID, so nothing else changes).
 //
 // Costs: Find, At and Erase read one slot, or one run of the rest; Insert
-// as much, plus a growth of the window by one granule or the rest's
-// insertion (hashed_records.h). No record is ever copied for the window.
+// as much, plus the rest's insertion (hashed_records.h) or a growth of
+// the window by at most a granule of memory (some thousand slots), with a
+// lookup in the rest for each new slot while the rest holds records.
 // Records of the rest move when others are inserted or erased: a record
 // pointer is good until the next Insert or Erase. Nothing throws; Insert
 // is the only call that allocates.
@@ -55,18 +56,14 @@ class NodeTable {
     const uint32_t slot = id - base_;
     if (slot < windowSlots_) {
       NodeRecord* r = window_.data() + slot;
-      if (r->key == slot + 1) return r;
+      return r->key == slot + 1 ? r : nullptr;
     }
     return rest_.Count() != 0 ? rest_.Find(id) : nullptr;
   }
   // The record of a stored ID.
   NodeRecord& At(uint32_t id) const {
     const uint32_t slot = id - base_;
-    if (slot < windowSlots_) {
-      NodeRecord* r = window_.data() + slot;
-      if (r->key == slot + 1) return *r;
-    }
-    return rest_.At(id);
+    return slot < windowSlots_ ? window_.data()[slot] : rest_.At(id);
   }
 
   // The lookups of a walk, which changes nothing: a copy of what they read,
@@ -90,8 +87,7 @@ class NodeTable {
     static int32_t IdOf(uint32_t key) { return static_cast<int32_t>(key); }
     NodeRecord& At(uint32_t id) const {
       const uint32_t slot = id - base;
-      if (slot < window && slots[slot].key == slot + 1) return slots[slot];
-      return rest.At(id);
+      return slot < window ? slots[slot] : rest.At(id);
     }
     void Prefetch(uint32_t id) const {
       const uint32_t slot = id - base;
@@ -110,12 +106,12 @@ class NodeTable {
 
   Spot Locate(uint32_t id) const {
     const uint32_t slot = id - base_;
-    const bool inWindow = slot < windowSlots_;
-    NodeRecord* const r = inWindow ? window_.data() + slot : nullptr;
-    if (inWindow && r->key == slot + 1) return Spot{r, id, true};
+    if (slot < windowSlots_) {
+      NodeRecord* const r = window_.data() + slot;
+      return Spot{r, id, r->key == slot + 1};
+    }
     NodeRecord* const stored = rest_.Count() != 0 ? rest_.Find(id) : nullptr;
-    if (stored != nullptr) return Spot{stored, id, true};
-    return Spot{r, id, false};
+    return Spot{stored, id, stored != nullptr};
   }
 
   // Stores a record for the ID of `spot`, which Locate gave for an ID not
@@ -123,7 +119,7 @@ class NodeTable {
   // to the node itself. Other records may move. Null when memory runs
   // out: nothing changed.
   NodeRecord* Insert(const Spot& spot) {
-    if (spot.at != nullptr) {
+    if (spot.at != nullptr) {  // a vacant slot of the window
       const uint32_t id = spot.id;
       *spot.at = NodeRecord{id - base_ + 1, id, id, id, id, id};
       ++windowCount_;

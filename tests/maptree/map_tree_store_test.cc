@@ -443,9 +443,9 @@ TEST(MapTreeStore, TheNodeWithTheLargestKeyIsLikeAnyOther) {
 
 // IDs a host numbers densely, in any order, from a base anywhere (across
 // the ends of the signed and of the unsigned range too), with far IDs
-// between: the window grows upwards over the hashed part's records, which
-// stay where they are. Each insertion is swept through its allocations,
-// and every link and ID holds against the model.
+// between: the window grows upwards, taking in the hashed part's records
+// that it comes to cover. Each insertion is swept through its
+// allocations, and every link and ID holds against the model.
 TEST(MapTreeStore, DenseIdsInAnyOrderGoIntoTheWindow) {
   std::mt19937 rng(SeedFromEnvironment("dense IDs"));
   constexpr uint32_t kRange = 500;
