@@ -1,5 +1,6 @@
 #include "arraytree/slot_store.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -44,9 +45,9 @@ void SlotStore::GrowFrontToward(uint32_t page) {
     if (entry[end] != nullptr && taken++ == kPagesTakenPerCall) break;
     ++end;
   }
-  if (end >= listed && end <= page) end = page + 1;
+  if (end >= listed) end = std::max(end, page + 1);
   // When the memory cannot be had, the slot takes a page of its own.
-  if (end == first || !front_.Grow(static_cast<size_t>(end) << kPageShift)) return;
+  if (!front_.Grow(static_cast<size_t>(end) << kPageShift)) return;
   TreeSlot* const slots = front_.data();
   for (uint32_t p = first; p < end && p < listed; ++p) {
     if (entry[p] == nullptr) continue;

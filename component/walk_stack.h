@@ -13,6 +13,7 @@
 #ifndef RODAROVE_COMPONENT_WALK_STACK_H_
 #define RODAROVE_COMPONENT_WALK_STACK_H_
 
+#include <algorithm>
 #include <cstddef>
 #include <type_traits>
 
@@ -97,7 +98,7 @@ class WalkStack {
  private:
   bool Grow() {
     constexpr size_t kMost = static_cast<size_t>(-1) / sizeof(T);
-    const size_t limit = limit_ < kMost ? limit_ : kMost;
+    const size_t limit = std::min(limit_, kMost);
     const WalkRoom room = GrowWalkRoom(spares_, heap_, data_, size_ * sizeof(T),
                                        capacity_ * sizeof(T), limit * sizeof(T));
     if (room.block == nullptr) return false;

@@ -520,6 +520,9 @@ TEST(MapTreeStore, ARunThatReachesTheEndLengthensTheTable) {
     const int32_t id = IdOfHash(hash);
     if (!m.Has(id)) top.push_back(id);
   }
+  // Highest hash last: each record joins the end of the run, the last one
+  // in the table's second-to-last bucket.
+  std::reverse(top.begin(), top.end());
   size_t accepted = 0;
   rodarove_test::FailAllocation(1, /*sticky=*/true);
   while (accepted < top.size() && t.AppendChild(top[accepted], 0) == 1) ++accepted;
@@ -534,6 +537,39 @@ TEST(MapTreeStore, ARunThatReachesTheEndLengthensTheTable) {
   EXPECT_GT(longest, 300u) << "the run is longer than any table's first overflow";
   ExpectLinksOf(m, t);
   for (size_t i = 0; i < top.size(); i += 2) ASSERT_EQ(t.RemoveNode(top[i]), m.Remove(top[i]));
+  ExpectLinksOf(m, t);
+  // The next growth moves the run into a table too short for it. Without
+  // memory to lengthen that table the move stops before the run, refusing
+  // the insertion that would have moved it; every answer holds, and with
+  // memory back the move goes on.
+  std::vector<int32_t> more;
+  for (int32_t id : FarIds(20000)) {
+    if (!m.Has(id)) more.push_back(id);
+  }
+  size_t next = 0;
+  auto insert = [&] {
+    const int32_t id = more.at(next++);
+    const int32_t r = t.AppendChild(id, 0);
+    if (r == 1) {
+      EXPECT_EQ(m.Insert(id, 0, 1), 1);
+    }
+    return r;
+  };
+  while (hashed.Moving()) ASSERT_EQ(insert(), 1);
+  while (!hashed.Moving()) ASSERT_EQ(insert(), 1);
+  const size_t first = next;
+  rodarove_test::FailAllocation(1, /*sticky=*/true);
+  int32_t refused = 1;
+  while (hashed.Moving() && refused == 1) refused = t.AppendChild(more.at(next++), 0);
+  rodarove_test::StopFailing();
+  for (size_t i = first; i + 1 < next; ++i) ASSERT_EQ(m.Insert(more[i], 0, 1), 1);
+  if (refused == 1) {
+    ASSERT_EQ(m.Insert(more[next - 1], 0, 1), 1);
+  }
+  EXPECT_EQ(refused, 0) << "the run moved into the new table without lengthening it";
+  EXPECT_TRUE(hashed.Moving());
+  ExpectLinksOf(m, t);
+  while (hashed.Moving()) ASSERT_EQ(insert(), 1);
   ExpectLinksOf(m, t);
   t.Release();
 }
@@ -556,6 +592,7 @@ TEST(MapTreeStore, GrowthInStepsKeepsEveryAnswer) {
   int32_t dense = 1;
   int growths = 0;
   int checksWhileMoving = 0;
+  int movingSteps = 0;
   bool wasMoving = false;
   auto check = [&] {
     ExpectLinksOf(m, t);
@@ -607,6 +644,7 @@ TEST(MapTreeStore, GrowthInStepsKeepsEveryAnswer) {
       // Half the leaves go at once, so that the new table has gaps right
       // behind the records just moved, and the moves go on past them.
       ++growths;
+      movingSteps = 0;
       for (size_t k = nodes.size(); k-- > 1;) {
         if (m.kids.at(nodes[k]).empty() && rng() % 2 == 0) {
           ASSERT_EQ(t.RemoveNode(nodes[k]), m.Remove(nodes[k]));
@@ -643,7 +681,8 @@ TEST(MapTreeStore, GrowthInStepsKeepsEveryAnswer) {
         nodes.push_back(id);
       }
     }
-    if (moving && rng() % 64 == 0) {
+    // Checked at the first step of each growth and every 64th after it.
+    if (moving && movingSteps++ % 64 == 0) {
       ++checksWhileMoving;
       check();
       ExpectProbesShort(t, "while moving");
