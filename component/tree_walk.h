@@ -1,7 +1,8 @@
 // The whole-tree walks of component 837, written over any store of linked
 // records (component 114 walks its own records by hand: its store's
-// readers, one per placement of the records, suit loops of their own). Each record names its first child (down), its next
-// sibling (across), its previous sibling (back) and its parent (up). A walk
+// readers, one per placement of the records, suit loops of their own).
+// Each record names its first child (down), its next sibling (across), its
+// previous sibling (back) and its parent (up). A walk
 // from x0 covers x0, x0's later siblings and everything below them, in one
 // of two orders:
 //  - kRowsFirst: a node, then the walk from its next sibling, then the walk
