@@ -23,8 +23,10 @@ size_t FirstSize(size_t homes) { return homes + homes / 64 + HashedRecords::kLon
 uint64_t MaxSize(size_t homes) { return 2 * static_cast<uint64_t>(homes) + 1024; }
 
 // The old table gives back its memory behind the cursor this many buckets
-// at a time: a system call for about a megabyte.
-constexpr size_t kDiscardStep = 16 * 65536 / sizeof(NodeRecord);
+// at a time: a system call for every 64 KB granule passed, so that no
+// insertion waits for the system to drop more than 16 pages (in some
+// virtual machines that takes hundreds of microseconds).
+constexpr size_t kDiscardStep = 65536 / sizeof(NodeRecord);
 
 uint32_t InverseOf(uint32_t odd) {
   uint32_t inverse = odd;  // right in the lowest 3 bits; each step doubles that
