@@ -22,6 +22,7 @@ struct SlotLinks {
     return slot != nullptr && (!kWithParent || slot->parent != 0) ? slot : nullptr;
   }
   const TreeSlot& At(int32_t x) const { return view.Read(static_cast<uint32_t>(x)); }
+  void Prefetch(int32_t x) const { view.Prefetch(x); }
   static int32_t Down(const TreeSlot& s) { return s.firstChild; }
   static int32_t Across(const TreeSlot& s) { return s.nextSibling; }
   static int32_t Back(const TreeSlot& s) { return s.prevSibling; }

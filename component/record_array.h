@@ -20,6 +20,13 @@
 #include <cstdint>
 #include <type_traits>
 
+// Asks for the cache line at `address` ahead of its use; a hint only.
+#if defined(__GNUC__) || defined(__clang__)
+#define RODAROVE_PREFETCH(address) __builtin_prefetch(address)
+#else
+#define RODAROVE_PREFETCH(address) ((void)(address))
+#endif
+
 namespace rodarove {
 
 // Where every block's memory comes from: the heap with std::realloc's

@@ -23,6 +23,7 @@
 //   static constexpr Node kNone;           // the value of a missing link
 //   const Record* Find(Node x) const;      // x's record when the walk enters x
 //   const Record& At(Node x) const;        // the record of a node already entered
+//   void Prefetch(Node x) const;           // a hint that x is entered soon
 //   Node Down(const Record&), Across(...), Back(...), Up(...) const;
 // A node that Find does not enter ends its branch, as a missing link does.
 // A walk makes at most `limit` visits and `limit` steps back, so links
@@ -78,6 +79,8 @@ bool WalkByStack(const Links& links, Stack& stack, typename Links::Node x0, size
         x = down;
         ++level;
       } else {
+        // The last row pushed is the next one walked.
+        links.Prefetch(down);
         if (!stack.Push({down, 0})) return false;
         x = across;
       }

@@ -38,12 +38,6 @@
 
 #include "component/record_array.h"
 
-#if defined(__GNUC__) || defined(__clang__)
-#define RODAROVE_PREFETCH(address) __builtin_prefetch(address)
-#else
-#define RODAROVE_PREFETCH(address) ((void)(address))
-#endif
-
 namespace rodarove {
 
 // A node and its links by ID: a link holds the ID of the linked node, or the
