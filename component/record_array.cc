@@ -126,7 +126,8 @@ bool RecordBlock::MoveToReservation(uint64_t bytes) {
     }
     committed = static_cast<size_t>(needed);
   }
-  if (size_ != 0) std::memcpy(fresh, data_, size_);
+  // What was given back is not copied: the owner does not read it again.
+  if (size_ > discarded_) std::memcpy(fresh + discarded_, data_ + discarded_, size_ - discarded_);
   if (reserved_ != 0) {
     recordMemory.release(data_, reserved_);
   } else {
@@ -135,28 +136,30 @@ bool RecordBlock::MoveToReservation(uint64_t bytes) {
   data_ = fresh;
   size_ = committed;
   reserved_ = reserved;
+  discarded_ = 0;
   return true;
 }
 
-void RecordBlock::Discard(size_t from, size_t to) {
+void RecordBlock::DiscardBelow(size_t to) {
   if (reserved_ == 0) return;
-  const uint64_t first = RoundUp(from);
-  const uint64_t end = (to < size_ ? to : size_) / kGranule * kGranule;
-  if (first >= end) return;
-  recordMemory.discard(data_ + first, static_cast<size_t>(end - first));
-  discarded_ = true;
+  const size_t end = static_cast<size_t>((to < size_ ? to : size_) / kGranule * kGranule);
+  if (end <= discarded_) return;
+  recordMemory.discard(data_ + discarded_, end - discarded_);
+  discarded_ = end;
 }
 
 void RecordBlock::Release() {
   if (reserved_ != 0) {
-    if (discarded_ || !Keep(data_, reserved_, size_)) recordMemory.release(data_, reserved_);
+    if (discarded_ != 0 || !Keep(data_, reserved_, size_)) {
+      recordMemory.release(data_, reserved_);
+    }
   } else if (data_ != nullptr) {
     recordMemory.free(data_);
   }
   data_ = nullptr;
   size_ = 0;
   reserved_ = 0;
-  discarded_ = false;
+  discarded_ = 0;
 }
 
 }  // namespace rodarove

@@ -64,10 +64,11 @@ class RecordBlock {
   // Makes the first `bytes` usable, those not usable before all zero.
   // False when that passes the limit or memory cannot be had: unchanged.
   bool Grow(uint64_t bytes);
-  // Gives back the memory of the whole granules within [from, to), which
-  // the owner will not touch again before Release; only a reservation has
-  // granules to give back.
-  void Discard(size_t from, size_t to);
+  // Gives back the memory of the whole granules below `to`, the front of
+  // the block, which the owner will not touch again before Release; only a
+  // reservation has granules to give back. Each call gives back what lies
+  // between the last call's end and its own.
+  void DiscardBelow(size_t to);
   // Gives all memory back; the block is empty, and may grow again.
   void Release();
   // Sets the limit of an empty block.
@@ -79,7 +80,7 @@ class RecordBlock {
   char* data_ = nullptr;
   size_t size_ = 0;
   size_t reserved_ = 0;  // 0 while on the heap
-  bool discarded_ = false;
+  size_t discarded_ = 0;  // the front given back, a multiple of the granule
   uint64_t limit_;
 };
 
@@ -95,7 +96,7 @@ class RecordArray {
   size_t count() const { return block_.size() / sizeof(T); }
   // Makes the first `count` records usable; see RecordBlock::Grow.
   bool Grow(uint64_t count) { return block_.Grow(count * sizeof(T)); }
-  void Discard(size_t from, size_t to) { block_.Discard(from * sizeof(T), to * sizeof(T)); }
+  void DiscardBelow(size_t count) { block_.DiscardBelow(count * sizeof(T)); }
   void Release() { block_.Release(); }
   void SetLimit(uint64_t limit) { block_.SetLimit(limit * sizeof(T)); }
 

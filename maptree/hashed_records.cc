@@ -22,10 +22,10 @@ size_t Grown(size_t homes) {
 size_t FirstSize(size_t homes) { return homes + homes / 64 + HashedRecords::kLonger; }
 uint64_t MaxSize(size_t homes) { return 2 * static_cast<uint64_t>(homes) + 1024; }
 
-// The old table gives back its memory behind the cursor this many buckets
-// at a time: a system call for every 64 KB granule passed, so that no
-// insertion waits for the system to drop more than 16 pages (in some
-// virtual machines that takes hundreds of microseconds).
+// The old table gives back its memory behind the cursor each time the
+// cursor has passed this many buckets: about a 64 KB granule a system
+// call, so that no insertion waits for the system to drop more than a few
+// pages (in some virtual machines that costs microseconds a page).
 constexpr size_t kDiscardStep = 65536 / sizeof(NodeRecord);
 
 uint32_t InverseOf(uint32_t odd) {
@@ -190,8 +190,8 @@ bool HashedRecords::MoveSome() {
   if (cursor_ >= size) {
     FinishMoving();
   } else if (cursor_ - discarded_ >= kDiscardStep) {
-    old_->buckets.Discard(discarded_, cursor_);
-    discarded_ = cursor_ * sizeof(NodeRecord) / 65536 * 65536 / sizeof(NodeRecord);
+    old_->buckets.DiscardBelow(cursor_);
+    discarded_ = cursor_;
   }
   return true;
 }

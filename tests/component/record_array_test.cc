@@ -88,7 +88,12 @@ TEST(RecordBlockTest, KeepsWhatWasWrittenAndReadsZerosElsewhere) {
     FakeSpace::refuse = round % 3 == 0 ? 0 : 6;
     RecordBlock block(limit);
     std::vector<uint8_t> model;  // the bytes that must be there
+    size_t gone = 0;             // the front given up, never read again
     for (int step = 0; step < 300; ++step) {
+      if (random() % 8 == 0 && model.size() > gone) {
+        gone += random() % (model.size() - gone + 1);
+        block.DiscardBelow(gone);
+      }
       const uint64_t wanted =
           random() % 4 == 0 ? limit + random() % 8 : model.size() + random() % (limit / 16 + 1);
       const size_t before = block.size();
@@ -103,16 +108,17 @@ TEST(RecordBlockTest, KeepsWhatWasWrittenAndReadsZerosElsewhere) {
       }
       if (block.size() > model.size()) model.resize(block.size(), 0);
       ASSERT_LE(block.size(), limit);
-      // Every byte kept, the new ones zero; then write some.
-      for (int probe = 0; probe < 64 && !model.empty(); ++probe) {
-        const size_t at = random() % block.size();
-        ASSERT_EQ(static_cast<uint8_t>(block.data()[at]), model[at]) << "at " << at;
+      // Every byte kept beyond the front given up, the new ones zero; then
+      // write some.
+      if (block.size() > gone) {
+        for (int probe = 0; probe < 64; ++probe) {
+          const size_t at = gone + random() % (block.size() - gone);
+          ASSERT_EQ(static_cast<uint8_t>(block.data()[at]), model[at]) << "at " << at;
+        }
+        ASSERT_EQ(std::memcmp(block.data() + gone, model.data() + gone, block.size() - gone), 0);
       }
-      if (block.size() != 0) {
-        ASSERT_EQ(std::memcmp(block.data(), model.data(), block.size()), 0);
-      }
-      for (int write = 0; write < 32 && block.size() != 0; ++write) {
-        const size_t at = random() % block.size();
+      for (int write = 0; write < 32 && block.size() > gone; ++write) {
+        const size_t at = gone + random() % (block.size() - gone);
         model[at] = static_cast<uint8_t>(random());
         block.data()[at] = static_cast<char>(model[at]);
       }
@@ -124,24 +130,34 @@ TEST(RecordBlockTest, KeepsWhatWasWrittenAndReadsZerosElsewhere) {
   }
 }
 
-TEST(RecordBlockTest, ADiscardedRangeIsGivenBackAndTheRestStays) {
+TEST(RecordBlockTest, ADiscardedFrontIsGivenBackAndTheRestStays) {
   RecordBlock small(1000);
   ASSERT_TRUE(small.Grow(1000));
   small.data()[999] = 7;
-  small.Discard(0, 1000);  // nothing to give back on the heap
+  small.DiscardBelow(1000);  // nothing to give back on the heap
   EXPECT_EQ(small.data()[999], 7);
 
+  // Reservations of at most 8 MB: the block reserves exactly what it
+  // needs, and moves when it grows beyond.
+  std::mt19937 random(1);
+  ScopedFakeSpace space(&random);
+  FakeSpace::refuse = 0;
+  FakeSpace::largest = 8 << 20;
   RecordBlock block(uint64_t{1} << 24);
   ASSERT_TRUE(block.Grow(4 << 20));
   std::memset(block.data(), 7, 4 << 20);
-  block.Discard(10, 20);  // within one granule: nothing
+  block.DiscardBelow(20);  // within the first granule: nothing
   EXPECT_EQ(block.data()[15], 7);
-  block.Discard((4 << 20) - 100, 1 << 24);  // beyond what is committed: the part within
-  block.Discard(100, (3 << 20) + 100);  // the whole granules within
-  // The granule that the range only partly covers keeps its bytes.
-  EXPECT_EQ(block.data()[100], 7);
-  EXPECT_EQ(block.data()[(3 << 20) + 100], 7);
+  block.DiscardBelow((1 << 20) + 100);  // the whole granules below
+  block.DiscardBelow(1 << 20);          // given back already: nothing
+  // The granule that the call only partly covers keeps its bytes.
+  EXPECT_EQ(block.data()[(1 << 20) + 100], 7);
   EXPECT_EQ(block.data()[(4 << 20) - 1], 7);
+  // Moving on copies nothing of the front, and keeps the rest.
+  ASSERT_TRUE(block.Grow(8 << 20));
+  EXPECT_EQ(block.data()[(1 << 20)], 7);
+  EXPECT_EQ(block.data()[(8 << 20) - 1], 0);
+  block.DiscardBelow(1 << 24);  // beyond what is committed: all of it
   block.Release();
   ASSERT_TRUE(block.Grow(100));
   EXPECT_EQ(block.data()[99], 0);
