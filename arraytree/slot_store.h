@@ -3,8 +3,8 @@
 //
 // count() is the number of slots a host sees: it starts at 1000, grows to
 // the smallest multiple of 1000 above a new ID and never passes
-// RODAROVE_ARRAY_ID_LIMIT. Raising it allocates nothing: memory follows the slots
-// written, in pages of kPageSlots slots (24 KB).
+// RODAROVE_ARRAY_ID_LIMIT. Raising it allocates nothing: memory follows the
+// slots written, in pages of kPageSlots slots (24 KB).
 //  - The front: one RecordArray holding pages 0 up to some page, read with
 //    one index. It never moves (but in a 32-bit process) and grows one or
 //    more pages at a time, copying nothing, while the tree has a node for

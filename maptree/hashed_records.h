@@ -19,11 +19,11 @@
 // large while small) is allocated, and every later insertion first moves
 // the next kMoveStep buckets of the old table (to the end of a run) into
 // it, in order: their hashes are larger than any in the new table, so each
-// lands at its new home or right after the new table's last record. While that goes on, a hash whose old home lies
-// below the cursor is in the new table, any other in the old one, and
-// lookups read the one that holds it. The old table's pages behind the
-// cursor are given back as it advances, so both tables together take
-// little more memory than one.
+// lands at its new home or right after the new table's last record. While
+// that goes on, a hash whose old home lies below the cursor is in the new
+// table, any other in the old one, and lookups read the one that holds it.
+// The old table's pages behind the cursor are given back as it advances,
+// so both tables together take little more memory than one.
 //
 // Costs: Find, Insert and Erase read and shift one run (a few buckets on
 // average); Insert also moves at most kMoveStep buckets and a run, and may
