@@ -31,9 +31,13 @@
 #include <unordered_set>
 #include <vector>
 
+#include "bench/process_memory.h"
 #include "rodarove/rodarove.h"
 
 namespace {
+
+using rodarove_bench::HeapBytesInUse;
+using rodarove_bench::ResidentBytes;
 
 const char* const kCases[] = {"114-dense", "114-clustered", "114-random", "837-dense",
                               "837-clustered", "837-random", "vector", "unordered_map"};
@@ -41,15 +45,6 @@ const char* const kCases[] = {"114-dense", "114-clustered", "114-random", "837-d
 struct Links {
   int32_t parent, first, last, next, prev;
 };
-
-long ResidentBytes() {
-  long pages = 0, resident = 0;
-  FILE* f = std::fopen("/proc/self/statm", "r");
-  if (f == nullptr) return 0;
-  if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
-  std::fclose(f);
-  return resident * sysconf(_SC_PAGESIZE);
-}
 
 long PeakResidentBytes() {
   FILE* f = std::fopen("/proc/self/status", "r");
@@ -70,7 +65,6 @@ void ResetPeak() {
   std::fclose(f);
 }
 
-size_t HeapBytes() { return mallinfo2().uordblks + mallinfo2().hblkhd; }
 
 // The IDs of a case: 1..N; runs of 1,000 consecutive IDs at random places;
 // or random distinct IDs (any 32-bit value but 0 for 114, 2..178,955,999
@@ -126,7 +120,7 @@ int RunCase(const std::string& name, size_t n) {
 
   ResetPeak();
   const long residentBefore = ResidentBytes();
-  const size_t heapBefore = HeapBytes();
+  const size_t heapBefore = HeapBytesInUse();
   long residentBuilt = 0;
   size_t heapBuilt = 0;
   if (name == "vector") {
@@ -140,7 +134,7 @@ int RunCase(const std::string& name, size_t n) {
       took[k] = std::chrono::duration<float, std::nano>(Clock::now() - start).count();
     }
     residentBuilt = ResidentBytes();
-    heapBuilt = HeapBytes();
+    heapBuilt = HeapBytesInUse();
   } else if (name == "unordered_map") {
     std::unordered_map<int32_t, Links> m;
     m[ids[0]] = Links{};
@@ -150,7 +144,7 @@ int RunCase(const std::string& name, size_t n) {
       took[k] = std::chrono::duration<float, std::nano>(Clock::now() - start).count();
     }
     residentBuilt = ResidentBytes();
-    heapBuilt = HeapBytes();
+    heapBuilt = HeapBytesInUse();
   } else {
     IComponent* c = CreateComponent(std::atoi(name.c_str()), 0);
     if (c == nullptr) return 1;
@@ -166,7 +160,7 @@ int RunCase(const std::string& name, size_t n) {
       }
     }
     residentBuilt = ResidentBytes();
-    heapBuilt = HeapBytes();
+    heapBuilt = HeapBytesInUse();
     tree->Release(0);
   }
   const long peak = PeakResidentBytes();

@@ -25,10 +25,14 @@
 #include <time.h>
 #include <unistd.h>
 
+#include "bench/process_memory.h"
 #include "bench/reference_tree.h"
 #include "rodarove/rodarove.h"
 
 namespace {
+
+using rodarove_bench::HeapBytesInUse;
+using rodarove_bench::ResidentBytes;
 
 enum Contender { kReference, kMap, kArray, kContenders };
 const char* const kNames[kContenders] = {"ref", "map", "array"};
@@ -212,20 +216,6 @@ void BM_Build(benchmark::State& state) {
 // The heap is trimmed before each build, so that pages freed earlier are
 // not taken again unseen, and after it, so that the blocks a growing tree
 // let go of count as given back.
-size_t HeapBytesInUse() {
-  const struct mallinfo2 info = mallinfo2();
-  return info.uordblks + info.hblkhd;
-}
-
-long ResidentBytes() {
-  long pages = 0, resident = 0;
-  FILE* f = std::fopen("/proc/self/statm", "r");
-  if (f == nullptr) return 0;
-  if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
-  std::fclose(f);
-  return resident * sysconf(_SC_PAGESIZE);
-}
-
 void BM_Memory(benchmark::State& state) {
   const int32_t n = static_cast<int32_t>(state.range(0));
   const std::vector<int32_t> parent = RandomParents(n);
