@@ -16,7 +16,6 @@
 // random IDs' lists and the timings besides the trees). Cases: 114-dense,
 // 114-clustered, 114-random, 837-dense, 837-clustered, 837-random, vector,
 // unordered_map. Linux only (it reads /proc).
-#include <malloc.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -64,7 +63,6 @@ void ResetPeak() {
   std::fputs("5", f);
   std::fclose(f);
 }
-
 
 // The IDs of a case: 1..N; runs of 1,000 consecutive IDs at random places;
 // or random distinct IDs (any 32-bit value but 0 for 114, 2..178,955,999

@@ -22,12 +22,6 @@ size_t Grown(size_t homes) {
 size_t FirstSize(size_t homes) { return homes + homes / 64 + HashedRecords::kLonger; }
 uint64_t MaxSize(size_t homes) { return 2 * static_cast<uint64_t>(homes) + 1024; }
 
-// The old table gives back its memory behind the cursor each time the
-// cursor has passed this many buckets: about a 64 KB granule a system
-// call, so that no insertion waits for the system to drop more than a few
-// pages (in some virtual machines that costs microseconds a page).
-constexpr size_t kDiscardStep = 65536 / sizeof(NodeRecord);
-
 uint32_t InverseOf(uint32_t odd) {
   uint32_t inverse = odd;  // right in the lowest 3 bits; each step doubles that
   for (int i = 0; i < 4; ++i) inverse *= 2u - odd * inverse;
@@ -153,7 +147,6 @@ bool HashedRecords::StartMoving() {
   moving_ = true;
   cursor_ = 0;
   frontier_ = 0;
-  discarded_ = 0;
   return true;
 }
 
@@ -189,9 +182,11 @@ bool HashedRecords::MoveSome() {
   }
   if (cursor_ >= size) {
     FinishMoving();
-  } else if (cursor_ - discarded_ >= kDiscardStep) {
+  } else {
+    // The old table gives back each 64 KB granule the cursor has passed,
+    // so that no insertion waits for the system to drop more than a few
+    // pages (in some virtual machines that costs microseconds a page).
     old_->buckets.DiscardBelow(cursor_);
-    discarded_ = cursor_;
   }
   return true;
 }

@@ -183,7 +183,6 @@ class HashedRecords {
   bool moving_ = false;
   size_t cursor_ = 0;     // while moving: old buckets below it are moved
   size_t frontier_ = 0;   // while moving: one past the new table's last record
-  size_t discarded_ = 0;  // while moving: the cursor when the old table last gave memory back
   size_t count_ = 0;
   NodeRecord spare_ = {};
   bool hasSpare_ = false;
