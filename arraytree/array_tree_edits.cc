@@ -223,9 +223,13 @@ int32_t ArrayTreeContainer::MoveNode(int32_t id, int32_t destId) {
   constexpr bool beside = BesideReference(kPlace);
   int32_t p = destId;
   if (beside ? GetParent(destId, &p) != 1 : FindSlot(destId) == nullptr) return 0;
-  if (IsInSubtree(destId, id)) return 0;
   // Both are nodes, so their slots have memory; a move takes no other.
   TreeSlot* const node = Slot(id);
+  // No node names one without children as parent unless it lost some: only
+  // then is the climb from the destination needed.
+  if (node->firstChild != 0 || node->lostChildren ? IsInSubtree(destId, id) : destId == id) {
+    return 0;
+  }
   const TreeSlot* const dest = Slot(destId);
   DetachNode(id, *node);
   switch (kPlace) {
