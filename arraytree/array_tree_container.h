@@ -180,9 +180,11 @@ class ArrayTreeContainer final : public ComponentBase<kArrayTreeComponentId> {
     slot->parent = parentId;
   }
   // The sibling relinkings, which leave the parent's first and last child
-  // to the caller: Splice puts node x (slot xs) between a and b (either
-  // may be 0) and links them back to x; Unsplice links a and b, the
-  // neighbours of a node taken out, to each other.
+  // to the caller, who keeps them at the ends of their chain (a slot's first
+  // child has no previous sibling, its last child no next one): Splice puts
+  // node x (slot xs) between a and b (either may be 0) and links them back
+  // to x; Unsplice links a and b, the neighbours of a node taken out, to
+  // each other.
   void Splice(int32_t a, int32_t x, TreeSlot* xs, int32_t b) {
     xs->prevSibling = a;
     xs->nextSibling = b;

@@ -155,7 +155,9 @@ int32_t ArrayTreeContainer::RemoveNode(int32_t id) {
   const int32_t b = slot->nextSibling;
   const int32_t p = slot->parent;
   Unsplice(a, b);
-  if (p != 0) {
+  // Only a node at an end of its chain can be its parent's first or last
+  // child: a node between two siblings leaves the parent's slot unread.
+  if (p != 0 && (a == 0 || b == 0)) {
     TreeSlot* const parent = Slot(p);
     if (parent->firstChild == id) parent->firstChild = b;
     if (parent->lastChild == id) parent->lastChild = a;
