@@ -148,6 +148,16 @@ void RecordBlock::DiscardBelow(size_t to) {
   discarded_ = end;
 }
 
+void RecordBlock::Recycle() {
+  if (reserved_ == 0 || reserved_ < RoundUp(limit_)) {
+    Release();
+    return;
+  }
+  DiscardBelow(size_);
+  size_ = 0;
+  discarded_ = 0;
+}
+
 void RecordBlock::Release() {
   if (reserved_ != 0) {
     if (discarded_ != 0 || !Keep(data_, reserved_, size_)) {

@@ -20,7 +20,12 @@ size_t Grown(size_t homes) {
 }
 // A new table's buckets beyond its homes, and how far runs may lengthen it.
 size_t FirstSize(size_t homes) { return homes + homes / 64 + HashedRecords::kLonger; }
-uint64_t MaxSize(size_t homes) { return 2 * static_cast<uint64_t>(homes) + 1024; }
+constexpr uint64_t MaxSize(uint64_t homes) { return 2 * homes + 1024; }
+// The limit of every table's block, whatever its homes (up to 2^28): a
+// 64-bit process reserves it once per table, and each growth moves into
+// the table moved out of the time before, in place, reserving and giving
+// back no address range.
+constexpr uint64_t kBlockBuckets = MaxSize(uint64_t{1} << 28);
 
 uint32_t InverseOf(uint32_t odd) {
   uint32_t inverse = odd;  // right in the lowest 3 bits; each step doubles that
@@ -63,7 +68,8 @@ uint32_t HashedRecords::IdOfHash(uint32_t hash) {
 
 bool HashedRecords::Lengthen(Table* t, size_t size) {
   const size_t longer = t->Size() + kLonger;
-  return t->buckets.Grow(size > longer ? size : longer);
+  const size_t wanted = size > longer ? size : longer;
+  return wanted <= MaxSize(t->homes) && t->buckets.Grow(wanted);
 }
 
 NodeRecord* HashedRecords::Place(Table* t, NodeRecord* from, uint32_t key, uint32_t id) {
@@ -138,7 +144,7 @@ void HashedRecords::Erase(NodeRecord* r) {
 bool HashedRecords::StartMoving() {
   Table* fresh = old_;  // empty while nothing moves
   const size_t homes = Grown(now_->homes);
-  fresh->buckets.SetLimit(MaxSize(homes));
+  fresh->buckets.SetLimit(MaxSize(homes) > kBlockBuckets ? MaxSize(homes) : kBlockBuckets);
   if (!fresh->buckets.Grow(FirstSize(homes))) return false;
   fresh->homes = homes;
   old_ = now_;
@@ -192,7 +198,7 @@ bool HashedRecords::MoveSome() {
 }
 
 void HashedRecords::FinishMoving() {
-  old_->buckets.Release();
+  old_->buckets.Recycle();
   old_->homes = 0;
   moving_ = false;
 }

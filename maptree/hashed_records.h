@@ -23,11 +23,13 @@
 // that goes on, a hash whose old home lies below the cursor is in the new
 // table, any other in the old one, and lookups read the one that holds it.
 // The old table's pages behind the cursor are given back as it advances,
-// so both tables together take little more memory than one.
+// so both tables together take little more memory than one; its address
+// range is kept, and the next growth moves into it.
 //
 // Costs: Find, Insert and Erase read and shift one run (a few buckets on
 // average); Insert also moves at most kMoveStep buckets and a run, and may
-// allocate one table, whose pages the system supplies as records arrive.
+// commit one table, whose pages the system supplies as records arrive (a
+// 32-bit process reserves each table anew and gives the old one back).
 // Records move when others are inserted or erased: a record pointer is
 // good until the next change. Nothing throws.
 #ifndef RODAROVE_MAPTREE_HASHED_RECORDS_H_

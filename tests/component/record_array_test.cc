@@ -94,6 +94,13 @@ TEST(RecordBlockTest, KeepsWhatWasWrittenAndReadsZerosElsewhere) {
         gone += random() % (model.size() - gone + 1);
         block.DiscardBelow(gone);
       }
+      if (random() % 50 == 0) {
+        // Empty again, every byte zero when it grows.
+        block.Recycle();
+        ASSERT_EQ(block.size(), 0u);
+        model.clear();
+        gone = 0;
+      }
       const uint64_t wanted =
           random() % 4 == 0 ? limit + random() % 8 : model.size() + random() % (limit / 16 + 1);
       const size_t before = block.size();
@@ -161,6 +168,33 @@ TEST(RecordBlockTest, ADiscardedFrontIsGivenBackAndTheRestStays) {
   block.Release();
   ASSERT_TRUE(block.Grow(100));
   EXPECT_EQ(block.data()[99], 0);
+}
+
+// A recycled block keeps a reservation of its whole limit and grows in it
+// again, all zeros; one that holds only part of the limit is given back.
+TEST(RecordBlockTest, ARecycledBlockGrowsAgainInItsReservation) {
+  static std::mt19937 random(1);
+  ScopedFakeSpace space(&random);
+  FakeSpace::refuse = 0;
+  for (const size_t largest : {size_t{64} << 20, size_t{8} << 20}) {
+    const bool whole = largest >= (size_t{1} << 24);
+    FakeSpace::largest = largest;
+    RecordBlock block(uint64_t{1} << 24);
+    ASSERT_TRUE(block.Grow(4 << 20));
+    std::memset(block.data(), 7, 4 << 20);
+    block.DiscardBelow(1 << 20);
+    const char* const range = block.data();
+    block.Recycle();
+    EXPECT_EQ(block.size(), 0u);
+    EXPECT_EQ(FakeSpace::liveReservations, whole ? 1 : 0);
+    ASSERT_TRUE(block.Grow(8 << 20));
+    if (whole) {
+      EXPECT_EQ(block.data(), range) << "the kept range";
+    }
+    for (size_t at = 0; at < (8 << 20); at += 4093) ASSERT_EQ(block.data()[at], 0) << "at " << at;
+    block.Release();
+    EXPECT_EQ(FakeSpace::liveReservations, 0);
+  }
 }
 
 // A released reservation with little committed is kept for the next
