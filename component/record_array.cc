@@ -149,7 +149,8 @@ void RecordBlock::DiscardBelow(size_t to) {
 }
 
 void RecordBlock::Recycle() {
-  if (reserved_ == 0 || reserved_ < RoundUp(limit_)) {
+  // A 32-bit process keeps none: its address space is scarce.
+  if (sizeof(void*) < 8 || reserved_ == 0 || reserved_ < RoundUp(limit_)) {
     Release();
     return;
   }

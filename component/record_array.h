@@ -71,10 +71,10 @@ class RecordBlock {
   void DiscardBelow(size_t to);
   // Gives all memory back; the block is empty, and may grow again.
   void Release();
-  // Empties the block as Release does, but keeps a reservation of its whole
-  // limit, its pages given back, to grow in again without reserving anew
-  // (reserving and giving back large ranges can take milliseconds); a
-  // smaller reservation (a 32-bit process's) is given back.
+  // Empties the block as Release does, but a 64-bit process keeps a
+  // reservation of the whole limit, its pages given back, to grow in again
+  // without reserving anew (reserving and giving back large ranges can
+  // take milliseconds); any other is given back.
   void Recycle();
   // Sets the limit of an empty (released or recycled) block.
   void SetLimit(uint64_t limit) { limit_ = limit; }

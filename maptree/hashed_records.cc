@@ -21,11 +21,12 @@ size_t Grown(size_t homes) {
 // A new table's buckets beyond its homes, and how far runs may lengthen it.
 size_t FirstSize(size_t homes) { return homes + homes / 64 + HashedRecords::kLonger; }
 constexpr uint64_t MaxSize(uint64_t homes) { return 2 * homes + 1024; }
-// The limit of every table's block, whatever its homes (up to 2^28): a
-// 64-bit process reserves it once per table, and each growth moves into
-// the table moved out of the time before, in place, reserving and giving
-// back no address range.
-constexpr uint64_t kBlockBuckets = MaxSize(uint64_t{1} << 28);
+// The least limit of a table's block, whatever its homes: a 64-bit process
+// reserves that once per table (tables up to 2^28 homes), and each growth
+// moves into the table moved out of the time before, in place, reserving
+// and giving back no address range. A 32-bit process reserves each table
+// for its own limit.
+constexpr uint64_t kBlockBuckets = sizeof(void*) >= 8 ? MaxSize(uint64_t{1} << 28) : 0;
 
 uint32_t InverseOf(uint32_t odd) {
   uint32_t inverse = odd;  // right in the lowest 3 bits; each step doubles that
