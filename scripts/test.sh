@@ -96,11 +96,18 @@ mkdir -p build
 # Optimised, with line tables only (-g1): enough for the sanitizers' and
 # valgrind's reports to name files and lines, at a fraction of the cost of
 # full debug information in compiling and linking.
-lines=(-DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG"
-       "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG")
-run_suite "linux" build/release "" -- "${lines[@]}"
-run_suite "asan+ubsan" build/asan "" -- "${lines[@]}" -DRODAROVE_SANITIZE=address,undefined
-run_suite "tsan" build/tsan "-L concurrency" -- "${lines[@]}" -DRODAROVE_SANITIZE=thread
+# The sanitizer builds at -O1, which their instrumentation runs well at
+# and which compiles the ASan build in about two thirds of -O2's time.
+lines() {
+  echo "-DCMAKE_BUILD_TYPE=RelWithDebInfo"
+  echo "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=$1 -g1 -DNDEBUG"
+  echo "-DCMAKE_C_FLAGS_RELWITHDEBINFO=$1 -g1 -DNDEBUG"
+}
+mapfile -t optimised < <(lines -O2)
+mapfile -t sanitized < <(lines -O1)
+run_suite "linux" build/release "" -- "${optimised[@]}"
+run_suite "asan+ubsan" build/asan "" -- "${sanitized[@]}" -DRODAROVE_SANITIZE=address,undefined
+run_suite "tsan" build/tsan "-L concurrency" -- "${sanitized[@]}" -DRODAROVE_SANITIZE=thread
 
 # The module's source coverage (scripts/coverage.sh): one clang build, in
 # which every layer of the module is compiled with the thread-safety
