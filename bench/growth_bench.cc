@@ -121,7 +121,7 @@ int RunCase(const std::string& name, size_t n) {
   const size_t heapBefore = HeapBytesInUse();
   long residentBuilt = 0;
   size_t heapBuilt = 0;
-  long peak = 0;
+  ITreeComponent* tree = nullptr;
   if (name == "vector") {
     std::vector<Links> v(1, Links{});
     v.push_back(Links{});
@@ -147,7 +147,7 @@ int RunCase(const std::string& name, size_t n) {
   } else {
     IComponent* c = CreateComponent(std::atoi(name.c_str()), 0);
     if (c == nullptr) return 1;
-    ITreeComponent* tree = RodaroveAsTree(c);
+    tree = RodaroveAsTree(c);
     tree->SetRoot(ids[0]);
     for (size_t k = 1; k < n; ++k) {
       const auto start = Clock::now();
@@ -160,11 +160,10 @@ int RunCase(const std::string& name, size_t n) {
     }
     residentBuilt = ResidentBytes();
     heapBuilt = HeapBytesInUse();
-    // Before the release, whose idle notice may load the factory module.
-    peak = PeakResidentBytes();
-    tree->Release(0);
   }
-  if (peak == 0) peak = PeakResidentBytes();
+  // Before the tree's release, whose idle notice may load the factory module.
+  const long peak = PeakResidentBytes();
+  if (tree != nullptr) tree->Release(0);
   const size_t worstAt = static_cast<size_t>(std::max_element(took.begin(), took.end()) - took.begin());
   const float worst = took[worstAt];
   std::sort(took.begin() + 1, took.end());

@@ -98,13 +98,9 @@ mkdir -p build
 # full debug information in compiling and linking.
 # The sanitizer builds at -O1, which their instrumentation runs well at
 # and which compiles the ASan build in about two thirds of -O2's time.
-lines() {
-  echo "-DCMAKE_BUILD_TYPE=RelWithDebInfo"
-  echo "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=$1 -g1 -DNDEBUG"
-  echo "-DCMAKE_C_FLAGS_RELWITHDEBINFO=$1 -g1 -DNDEBUG"
-}
-mapfile -t optimised < <(lines -O2)
-mapfile -t sanitized < <(lines -O1)
+optimised=(-DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG"
+           "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG")
+sanitized=("${optimised[@]/-O2/-O1}")
 run_suite "linux" build/release "" -- "${optimised[@]}"
 run_suite "asan+ubsan" build/asan "" -- "${sanitized[@]}" -DRODAROVE_SANITIZE=address,undefined
 run_suite "tsan" build/tsan "-L concurrency" -- "${sanitized[@]}" -DRODAROVE_SANITIZE=thread
